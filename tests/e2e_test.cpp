@@ -1,0 +1,228 @@
+// End to end: bytes in on standard input; exact report, messages and exit
+// status out, from the real program.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "run_vwc.h"
+
+// Windows text mode drops the CR of CR LF, stops at Ctrl-Z and ends the
+// report's lines in CR LF.
+static bool windows = false;
+
+struct Counts {
+    long long keywords, lines, words, chars;
+};
+
+static std::string report(const Counts& c)
+{
+    std::string eol = windows ? "\r\n" : "\n";
+    return "*** Results from Verilog scanner:" + eol + "Verilog keywords=" + std::to_string(c.keywords) +
+           "  lines=" + std::to_string(c.lines) + "  words=" + std::to_string(c.words) +
+           "  chars=" + std::to_string(c.chars) + eol;
+}
+
+static void expect_report(const Outcome& outcome, const Counts& counts)
+{
+    EXPECT_EQ(outcome.out, report(counts));
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(outcome.status, 0);
+}
+
+static void expect_failure(const Outcome& outcome, const std::string& message)
+{
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, message + "\n");
+    EXPECT_EQ(outcome.status, 2);
+}
+
+using namespace std::string_literals;
+
+// ---------------------------------------------------------------------------
+struct CountCase {
+    const char* name;
+    std::string input;
+    Counts posix;
+    Counts text_mode;  // where Windows text mode sees other bytes
+};
+
+static const std::string three_line_module =
+    "module top(input clk, output reg q);\n"
+    "  always @(posedge clk) begin q <= ~q; end\n"
+    "endmodule\n";
+
+static const CountCase count_cases[] = {
+    {"empty", "", {0, 0, 0, 0}, {0, 0, 0, 0}},
+    {"three_line_module", three_line_module, {9, 3, 15, 76}, {9, 3, 15, 76}},
+    {"keyword_edges_nul_and_no_final_newline",
+     "endcase end endmodule endmodulex Module reg8 8'b1010 _abc $display \0x"s,
+     {2, 0, 10, 60}, {2, 0, 10, 60}},
+    {"comments_and_strings_are_not_special", "// module x\n/* reg */ \"end\"\n", {3, 2, 4, 23}, {3, 2, 4, 23}},
+    {"cr_lf_tab_and_spaces", "a\r\nb\tc  d", {0, 1, 4, 6}, {0, 1, 4, 5}},
+    {"lone_cr_is_counted", "a\rb", {0, 0, 2, 3}, {0, 0, 2, 3}},
+    {"keyword_glued_to_tail_bytes", "reg8 always$ always_ff module1 regs", {0, 0, 5, 31}, {0, 0, 5, 31}},
+    {"upper_case_is_not_a_keyword", "MODULE Module mODULE", {0, 0, 3, 18}, {0, 0, 3, 18}},
+    {"every_keyword_once", "always begin end endmodule input module output posedge reg",
+     {9, 0, 9, 50}, {9, 0, 9, 50}},
+    {"keyword_prefix_is_an_identifier", "beg alway endmod modul", {0, 0, 4, 19}, {0, 0, 4, 19}},
+    {"punctuation_splits_keywords", "reg(reg)reg,end;end:module@", {6, 0, 6, 27}, {6, 0, 6, 27}},
+    {"operators_are_other_bytes", "a<=b!=c==d", {0, 0, 4, 10}, {0, 0, 4, 10}},
+    {"nul_ends_identifier_and_blank_run", "ab\0cd \0 \0"s, {0, 0, 2, 7}, {0, 0, 2, 7}},
+    {"high_bytes_are_other_bytes", "\xc3\xa9t\xc3\xa9 \xff\x80reg", {1, 0, 2, 10}, {1, 0, 2, 10}},
+    {"blank_lines_and_only_blanks", "\n\n \t \n", {0, 3, 0, 3}, {0, 3, 0, 3}},
+    {"ctrl_z_ends_input_only_in_text_mode", "module a;\x1amodule b;\n", {2, 1, 4, 18}, {1, 0, 2, 8}},
+};
+
+class CountTest : public testing::TestWithParam<CountCase> {};
+
+TEST_P(CountTest, PrintsReport)
+{
+    const CountCase& c = GetParam();
+    expect_report(run_vwc(c.input), windows ? c.text_mode : c.posix);
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, CountTest, testing::ValuesIn(count_cases),
+                         [](const testing::TestParamInfo<CountCase>& info) { return info.param.name; });
+
+// ---------------------------------------------------------------------------
+// Tokens across the marks where reads and the buffer end, and tokens longer
+// than the buffer.  The filler is newlines, so each counts a line and a char.
+struct LongCase {
+    const char* name;
+    size_t offset;  // where the token starts
+    std::string token;
+    bool keyword;
+};
+
+static const LongCase long_cases[] = {
+    {"keyword_across_first_read", 8192 - 4, "endmodule", true},
+    {"keyword_ending_at_first_read", 8192 - 9, "endmodule", true},
+    {"identifier_starting_at_first_read", 8192, "endmodulex", false},
+    {"keyword_across_buffer_end", 16384 - 3, "posedge", true},
+    {"identifier_across_buffer_end", 16384 - 1, "reg8", false},
+    {"identifier_longer_than_buffer", 10, std::string(16385, 'q'), false},
+    {"keyword_start_of_long_identifier", 100, "module" + std::string(40000, '_'), false},
+    {"identifier_of_several_mebibytes", 3, "x" + std::string(6 << 20, '$'), false},
+};
+
+class LongTokenTest : public testing::TestWithParam<LongCase> {};
+
+TEST_P(LongTokenTest, CountsOneToken)
+{
+    const LongCase& c = GetParam();
+    std::string input = std::string(c.offset, '\n') + c.token + "\n";
+    long long lines = (long long)c.offset + 1;
+    long long chars = lines + (long long)c.token.size();
+    expect_report(run_vwc(input), {c.keyword ? 1 : 0, lines, 1, chars});
+}
+
+INSTANTIATE_TEST_SUITE_P(Marks, LongTokenTest, testing::ValuesIn(long_cases),
+                         [](const testing::TestParamInfo<LongCase>& info) { return info.param.name; });
+
+// ---------------------------------------------------------------------------
+struct ArgsCase {
+    const char* name;
+    std::vector<std::string> args;
+};
+
+static const ArgsCase args_cases[] = {
+    {"file_name", {"no_such_file.v"}},
+    {"options", {"-h", "--help", "-l"}},
+    {"empty_and_dash", {"", "-"}},
+};
+
+class ArgsTest : public testing::TestWithParam<ArgsCase> {};
+
+TEST_P(ArgsTest, AreIgnored)
+{
+    Launch setup;
+    setup.args = GetParam().args;
+    expect_report(run_vwc(three_line_module, setup), {9, 3, 15, 76});
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLine, ArgsTest, testing::ValuesIn(args_cases),
+                         [](const testing::TestParamInfo<ArgsCase>& info) { return info.param.name; });
+
+// ---------------------------------------------------------------------------
+TEST(Terminal, ScansTypedLinesUntilEndOfInput)
+{
+    // Two typed lines, a last line with no newline (pushed by one Ctrl-D),
+    // then end of input (a second Ctrl-D on the empty line).
+    Outcome outcome = run_vwc_on_terminal({"module top;\n", "  reg q;\n", "endmodule", "\x04", "\x04"});
+    expect_report(outcome, {3, 2, 5, 26});
+}
+
+// ---------------------------------------------------------------------------
+struct FailureCase {
+    const char* name;
+    std::string input;
+    Launch setup;
+    std::string message;
+};
+
+static Launch with_stdin(Stdin in)
+{
+    Launch s;
+    s.in = in;
+    return s;
+}
+
+static Launch with_stdout(Stdout out)
+{
+    Launch s;
+    s.out = out;
+    return s;
+}
+
+static Launch with_address_space(unsigned long bytes)
+{
+    Launch s;
+    s.address_space_limit = bytes;
+    return s;
+}
+
+static std::vector<FailureCase> failure_cases()
+{
+    return {
+        {"stdin_is_a_directory", "", with_stdin(Stdin::directory), "input in flex scanner failed"},
+        {"token_too_large_for_memory", std::string(80 << 20, 'a'), with_address_space(64ul << 20),
+         "fatal error - scanner input buffer overflow"},
+        {"stdout_is_full", three_line_module, with_stdout(Stdout::full_device),
+         "write error: "s + std::strerror(ENOSPC)},
+        {"stdout_is_closed", three_line_module, with_stdout(Stdout::closed),
+         "write error: "s + std::strerror(EBADF)},
+        {"stdout_is_full_after_empty_input", "", with_stdout(Stdout::full_device),
+         "write error: "s + std::strerror(ENOSPC)},
+    };
+}
+
+class FailureTest : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(FailureTest, OneLineAndStatusTwo)
+{
+    const FailureCase& c = GetParam();
+    expect_failure(run_vwc(c.input, c.setup), c.message);
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, FailureTest, testing::ValuesIn(failure_cases()),
+                         [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+// ---------------------------------------------------------------------------
+// Usage: vwc_e2e [gtest flags] --platform=posix|windows PROGRAM [ARGS...]
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg.rfind("--platform=", 0) == 0)
+            windows = arg == "--platform=windows";
+        else
+            command_under_test.push_back(arg);
+    }
+    if (command_under_test.empty() && !testing::GTEST_FLAG(list_tests)) {
+        std::fprintf(stderr, "usage: %s --platform=posix|windows PROGRAM [ARGS...]\n", argv[0]);
+        return 2;
+    }
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,171 @@
+#include "run_vwc.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+std::vector<std::string> command_under_test;
+
+static void fail(const char* what)
+{
+    throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
+}
+
+static void make_pipe(int fds[2])
+{
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        fail("pipe");
+}
+
+// In the child: everything is set up, run the command.  Only
+// async-signal-safe calls from here on.
+[[noreturn]] static void exec_command(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (const std::string& word : command_under_test)
+        argv.push_back(const_cast<char*>(word.c_str()));
+    for (const std::string& word : args)
+        argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
+// Feeds input to to_child (if open) while draining the child's two output
+// pipes, then reaps the child.
+static Outcome finish(pid_t pid, int to_child, const std::string& input, int from_out, int from_err)
+{
+    Outcome outcome{};
+    size_t written = 0;
+    if (to_child >= 0 && input.empty()) {
+        close(to_child);
+        to_child = -1;
+    }
+    while (from_out >= 0 || from_err >= 0 || to_child >= 0) {
+        pollfd fds[3] = {{from_out, POLLIN, 0}, {from_err, POLLIN, 0}, {to_child, POLLOUT, 0}};
+        if (poll(fds, 3, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            fail("poll");
+        }
+        if (fds[2].revents) {
+            ssize_t n = write(to_child, input.data() + written, input.size() - written);
+            if (n > 0)
+                written += size_t(n);
+            if (n < 0 || written == input.size()) {  // done, or the child stopped reading
+                close(to_child);
+                to_child = -1;
+            }
+        }
+        int* sources[2] = {&from_out, &from_err};
+        std::string* sinks[2] = {&outcome.out, &outcome.err};
+        for (int i = 0; i < 2; ++i) {
+            if (!fds[i].revents)
+                continue;
+            char block[65536];
+            ssize_t n = read(*sources[i], block, sizeof block);
+            if (n > 0) {
+                sinks[i]->append(block, size_t(n));
+            } else if (n == 0 || errno != EINTR) {
+                close(*sources[i]);
+                *sources[i] = -1;
+            }
+        }
+    }
+    int wstatus = 0;
+    while (waitpid(pid, &wstatus, 0) < 0)
+        if (errno != EINTR)
+            fail("waitpid");
+    outcome.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    return outcome;
+}
+
+Outcome run_vwc(const std::string& input, const Launch& setup)
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    int in[2], out[2], err[2];
+    make_pipe(in);
+    make_pipe(out);
+    make_pipe(err);
+    int directory = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    if (directory < 0 || full < 0)
+        fail("open");
+
+    pid_t pid = fork();
+    if (pid < 0)
+        fail("fork");
+    if (pid == 0) {
+        dup2(setup.in == Stdin::directory ? directory : in[0], 0);
+        if (setup.out == Stdout::closed)
+            close(1);
+        else
+            dup2(setup.out == Stdout::full_device ? full : out[1], 1);
+        dup2(err[1], 2);
+        if (setup.address_space_limit) {
+            rlimit limit{setup.address_space_limit, setup.address_space_limit};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        exec_command(setup.args);
+    }
+    close(directory);
+    close(full);
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    int to_child = in[1];
+    if (setup.in != Stdin::pipe) {
+        close(to_child);
+        to_child = -1;
+    }
+    return finish(pid, to_child, input, out[0], err[0]);
+}
+
+Outcome run_vwc_on_terminal(const std::vector<std::string>& chunks)
+{
+    int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        fail("posix_openpt");
+    std::string terminal = ptsname(master);
+    int slave = open(terminal.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave < 0)
+        fail("open terminal");
+    termios modes{};
+    tcgetattr(slave, &modes);
+    modes.c_lflag &= ~tcflag_t(ECHO);  // nobody reads the echo
+    tcsetattr(slave, TCSANOW, &modes);
+
+    int out[2], err[2];
+    make_pipe(out);
+    make_pipe(err);
+    pid_t pid = fork();
+    if (pid < 0)
+        fail("fork");
+    if (pid == 0) {
+        setsid();
+        int tty = open(terminal.c_str(), O_RDWR);  // becomes the controlling terminal
+        dup2(tty, 0);
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        exec_command({});
+    }
+    close(slave);
+    close(out[1]);
+    close(err[1]);
+    for (const std::string& chunk : chunks) {
+        usleep(100 * 1000);
+        if (write(master, chunk.data(), chunk.size()) != ssize_t(chunk.size()))
+            fail("write terminal");
+    }
+    Outcome outcome = finish(pid, -1, "", out[0], err[0]);
+    close(master);
+    return outcome;
+}
