@@ -33,7 +33,7 @@ static void expect_report(const Outcome& outcome, const Counts& counts)
 static void expect_failure(const Outcome& outcome, const std::string& message)
 {
     EXPECT_EQ(outcome.out, "");
-    EXPECT_EQ(outcome.err, message + "\n");
+    EXPECT_EQ(outcome.err, message + (windows ? "\r\n" : "\n"));
     EXPECT_EQ(outcome.status, 2);
 }
 
@@ -154,6 +154,9 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, ArgsTest, testing::ValuesIn(args_cases),
 // ---------------------------------------------------------------------------
 TEST(Terminal, ScansTypedLinesUntilEndOfInput)
 {
+    if (windows)
+        GTEST_SKIP() << "under Wine a terminal is read through Wine's own console host, "
+                        "which does not take keys from this pseudo-terminal";
     // Two typed lines, a last line with no newline (pushed by one Ctrl-D),
     // then end of input (a second Ctrl-D on the empty line).
     Outcome outcome = run_vwc_on_terminal({"module top;\n", "  reg q;\n", "endmodule", "\x04", "\x04"});
@@ -212,6 +215,8 @@ class FailureTest : public testing::TestWithParam<FailureCase> {};
 TEST_P(FailureTest, OneLineAndStatusTwo)
 {
     const FailureCase& c = GetParam();
+    if (windows && c.setup.address_space_limit)
+        GTEST_SKIP() << "Wine does not start under an address-space limit";
     expect_failure(run_vwc(c.input + std::string(c.letters, 'a'), c.setup), c.message);
 }
 
