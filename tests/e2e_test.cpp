@@ -224,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(Failures, FailureTest, testing::ValuesIn(failure_cases(
                          [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------
-// Usage: vwc_e2e [gtest flags] --platform=posix|windows PROGRAM [ARGS...]
+// Usage: vwc_e2e [gtest flags] --platform=posix|windows [--sanitized] PROGRAM [ARGS...]
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
@@ -232,11 +232,13 @@ int main(int argc, char** argv)
         std::string arg = argv[i];
         if (arg.rfind("--platform=", 0) == 0)
             windows = arg == "--platform=windows";
+        else if (arg == "--sanitized")
+            command_is_sanitized = true;
         else
             command_under_test.push_back(arg);
     }
     if (command_under_test.empty() && !testing::GTEST_FLAG(list_tests)) {
-        std::fprintf(stderr, "usage: %s --platform=posix|windows PROGRAM [ARGS...]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s --platform=posix|windows [--sanitized] PROGRAM [ARGS...]\n", argv[0]);
         return 2;
     }
     return RUN_ALL_TESTS();

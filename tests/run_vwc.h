@@ -23,6 +23,9 @@ struct Launch {
 
 // The program and its leading arguments, set once from the test's command line.
 extern std::vector<std::string> command_under_test;
+// The program is built with AddressSanitizer, which reserves more address
+// space than any useful limit: its allocator is limited instead.
+extern bool command_is_sanitized;
 
 Outcome run_vwc(const std::string& input, const Launch& setup = Launch());
 
