@@ -12,4 +12,4 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 echo "installing:$missing"
 $sudo apt-get update -q
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
