@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "run_vwc.h"
@@ -161,6 +162,21 @@ TEST(Terminal, ScansTypedLinesUntilEndOfInput)
     // then end of input (a second Ctrl-D on the empty line).
     Outcome outcome = run_vwc_on_terminal({"module top;\n", "  reg q;\n", "endmodule", "\x04", "\x04"});
     expect_report(outcome, {3, 2, 5, 26});
+}
+
+// ---------------------------------------------------------------------------
+// 2.4 GB through a pipe: run only when VWC_HUGE_TESTS=1.
+TEST(Huge, CountsPastTheLargest32BitValue)
+{
+    const char* wanted = std::getenv("VWC_HUGE_TESTS");
+    if (!wanted || std::string(wanted) != "1")
+        GTEST_SKIP() << "set VWC_HUGE_TESTS=1 to stream 2.4 GB";
+    std::string block;
+    for (int i = 0; i < 100000; ++i)
+        block += "module abc;\n";
+    Launch setup;
+    setup.repeat = 2000;  // 200,000,000 lines
+    expect_report(run_vwc(block, setup), {200000000, 200000000, 400000000, 2200000000});
 }
 
 // ---------------------------------------------------------------------------

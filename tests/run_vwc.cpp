@@ -40,13 +40,14 @@ static void make_pipe(int fds[2])
     _exit(127);
 }
 
-// Feeds input to to_child (if open) while draining the child's two output
-// pipes, then reaps the child.
-static Outcome finish(pid_t pid, int to_child, const std::string& input, int from_out, int from_err)
+// Feeds input, repeated, to to_child (if open) while draining the child's two
+// output pipes, then reaps the child.
+static Outcome finish(pid_t pid, int to_child, const std::string& input, unsigned long long repeat,
+                      int from_out, int from_err)
 {
     Outcome outcome{};
-    size_t written = 0;
-    if (to_child >= 0 && input.empty()) {
+    size_t written = 0;  // of the current copy
+    if (to_child >= 0 && (input.empty() || repeat == 0)) {
         close(to_child);
         to_child = -1;
     }
@@ -61,7 +62,9 @@ static Outcome finish(pid_t pid, int to_child, const std::string& input, int fro
             ssize_t n = write(to_child, input.data() + written, input.size() - written);
             if (n > 0)
                 written += size_t(n);
-            if (n < 0 || written == input.size()) {  // done, or the child stopped reading
+            if (n > 0 && written == input.size() && --repeat > 0)
+                written = 0;
+            else if (n < 0 || written == input.size()) {  // done, or the child stopped reading
                 close(to_child);
                 to_child = -1;
             }
@@ -145,7 +148,7 @@ Outcome run_vwc(const std::string& input, const Launch& setup)
         close(to_child);
         to_child = -1;
     }
-    Outcome outcome = finish(pid, to_child, input, out[0], err[0]);
+    Outcome outcome = finish(pid, to_child, input, setup.repeat, out[0], err[0]);
     if (setup.address_space_limit && command_is_sanitized)
         drop_allocation_warnings(outcome.err);
     return outcome;
@@ -187,7 +190,7 @@ Outcome run_vwc_on_terminal(const std::vector<std::string>& chunks)
         if (write(master, chunk.data(), chunk.size()) != ssize_t(chunk.size()))
             fail("write terminal");
     }
-    Outcome outcome = finish(pid, -1, "", out[0], err[0]);
+    Outcome outcome = finish(pid, -1, "", 0, out[0], err[0]);
     close(master);
     return outcome;
 }

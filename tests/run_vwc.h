@@ -18,6 +18,7 @@ struct Launch {
     Stdin in = Stdin::pipe;
     Stdout out = Stdout::pipe;
     unsigned long address_space_limit = 0;  // bytes; 0 leaves it alone
+    unsigned long long repeat = 1;          // copies of the input to send
     std::vector<std::string> args;
 };
 
