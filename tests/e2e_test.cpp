@@ -188,38 +188,26 @@ struct FailureCase {
     std::string message;
 };
 
-static Launch with_stdin(Stdin in)
+static Launch launch(Stdin in, Stdout out = Stdout::pipe, unsigned long address_space_limit = 0)
 {
-    Launch s;
-    s.in = in;
-    return s;
-}
-
-static Launch with_stdout(Stdout out)
-{
-    Launch s;
-    s.out = out;
-    return s;
-}
-
-static Launch with_address_space(unsigned long bytes)
-{
-    Launch s;
-    s.address_space_limit = bytes;
-    return s;
+    Launch setup;
+    setup.in = in;
+    setup.out = out;
+    setup.address_space_limit = address_space_limit;
+    return setup;
 }
 
 static std::vector<FailureCase> failure_cases()
 {
     return {
-        {"stdin_is_a_directory", "", 0, with_stdin(Stdin::directory), "input in flex scanner failed"},
-        {"token_too_large_for_memory", "", 80 << 20, with_address_space(64ul << 20),
+        {"stdin_is_a_directory", "", 0, launch(Stdin::directory), "input in flex scanner failed"},
+        {"token_too_large_for_memory", "", 80 << 20, launch(Stdin::pipe, Stdout::pipe, 64ul << 20),
          "fatal error - scanner input buffer overflow"},
-        {"stdout_is_full", three_line_module, 0, with_stdout(Stdout::full_device),
+        {"stdout_is_full", three_line_module, 0, launch(Stdin::pipe, Stdout::full_device),
          "write error: "s + std::strerror(ENOSPC)},
-        {"stdout_is_closed", three_line_module, 0, with_stdout(Stdout::closed),
+        {"stdout_is_closed", three_line_module, 0, launch(Stdin::pipe, Stdout::closed),
          "write error: "s + std::strerror(EBADF)},
-        {"stdout_is_full_after_empty_input", "", 0, with_stdout(Stdout::full_device),
+        {"stdout_is_full_after_empty_input", "", 0, launch(Stdin::pipe, Stdout::full_device),
          "write error: "s + std::strerror(ENOSPC)},
     };
 }

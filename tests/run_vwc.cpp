@@ -26,8 +26,8 @@ static void make_pipe(int fds[2])
         fail("pipe");
 }
 
-// In the child: everything is set up, run the command.  Only
-// async-signal-safe calls from here on.
+// In the child, once its streams are set up.  The test process has a single
+// thread, so the child may still allocate.
 [[noreturn]] static void exec_command(const std::vector<std::string>& args)
 {
     std::vector<char*> argv;
@@ -113,20 +113,15 @@ Outcome run_vwc(const std::string& input, const Launch& setup)
     make_pipe(in);
     make_pipe(out);
     make_pipe(err);
-    int directory = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
-    if (directory < 0 || full < 0)
-        fail("open");
-
     pid_t pid = fork();
     if (pid < 0)
         fail("fork");
     if (pid == 0) {
-        dup2(setup.in == Stdin::directory ? directory : in[0], 0);
+        dup2(setup.in == Stdin::directory ? open(".", O_RDONLY | O_DIRECTORY) : in[0], 0);
         if (setup.out == Stdout::closed)
             close(1);
         else
-            dup2(setup.out == Stdout::full_device ? full : out[1], 1);
+            dup2(setup.out == Stdout::full_device ? open("/dev/full", O_WRONLY) : out[1], 1);
         dup2(err[1], 2);
         if (setup.address_space_limit && command_is_sanitized) {
             std::string options = "allocator_may_return_null=1:max_allocation_size_mb=" +
@@ -138,8 +133,6 @@ Outcome run_vwc(const std::string& input, const Launch& setup)
         }
         exec_command(setup.args);
     }
-    close(directory);
-    close(full);
     close(in[0]);
     close(out[1]);
     close(err[1]);
