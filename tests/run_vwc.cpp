@@ -106,16 +106,24 @@ static void drop_allocation_warnings(std::string& err)
     }
 }
 
-Outcome run_vwc(const std::string& input, const Launch& setup)
+// Makes the pipes that will carry the child's standard output and error, then
+// forks.
+static pid_t fork_with_output_pipes(int out[2], int err[2])
 {
-    std::signal(SIGPIPE, SIG_IGN);
-    int in[2], out[2], err[2];
-    make_pipe(in);
     make_pipe(out);
     make_pipe(err);
     pid_t pid = fork();
     if (pid < 0)
         fail("fork");
+    return pid;
+}
+
+Outcome run_vwc(const std::string& input, const Launch& setup)
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    int in[2], out[2], err[2];
+    make_pipe(in);
+    pid_t pid = fork_with_output_pipes(out, err);
     if (pid == 0) {
         dup2(setup.in == Stdin::directory ? open(".", O_RDONLY | O_DIRECTORY) : in[0], 0);
         if (setup.out == Stdout::closed)
@@ -162,11 +170,7 @@ Outcome run_vwc_on_terminal(const std::vector<std::string>& chunks)
     tcsetattr(slave, TCSANOW, &modes);
 
     int out[2], err[2];
-    make_pipe(out);
-    make_pipe(err);
-    pid_t pid = fork();
-    if (pid < 0)
-        fail("fork");
+    pid_t pid = fork_with_output_pipes(out, err);
     if (pid == 0) {
         setsid();
         int tty = open(terminal.c_str(), O_RDWR);  // becomes the controlling terminal
