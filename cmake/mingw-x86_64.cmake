@@ -1,2 +1,2 @@
-set(VWC_MINGW_TRIPLE x86_64-w64-mingw32)
-include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
+set(VWC_CROSS_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/cross.cmake)
