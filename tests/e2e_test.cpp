@@ -155,12 +155,11 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, ArgsTest, testing::ValuesIn(args_cases),
 // ---------------------------------------------------------------------------
 TEST(Terminal, ScansTypedLinesUntilEndOfInput)
 {
-    if (windows)
-        GTEST_SKIP() << "under Wine a terminal is read through Wine's own console host, "
-                        "which does not take keys from this pseudo-terminal";
-    // Two typed lines, a last line with no newline (pushed by one Ctrl-D),
-    // then end of input (a second Ctrl-D on the empty line).
-    Outcome outcome = run_vwc_on_terminal({"module top;\n", "  reg q;\n", "endmodule", "\x04", "\x04"});
+    // Two typed lines, then a last line with no newline, pushed and ended by
+    // the platform's end-of-input keys: Ctrl-D twice, or Ctrl-Z and Enter at
+    // the Windows console (Wine's console host reads the keys itself).
+    Outcome outcome = windows ? run_vwc_on_terminal({"module top;\r", "  reg q;\r", "endmodule", "\x1a\r"}, true)
+                              : run_vwc_on_terminal({"module top;\n", "  reg q;\n", "endmodule", "\x04", "\x04"});
     expect_report(outcome, {3, 2, 5, 26});
 }
 
@@ -228,21 +227,33 @@ INSTANTIATE_TEST_SUITE_P(Failures, FailureTest, testing::ValuesIn(failure_cases(
                          [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------
-// Usage: vwc_e2e [gtest flags] --platform=posix|windows [--sanitized] PROGRAM [ARGS...]
+// Usage: vwc_e2e [gtest flags] --platform=posix|windows [--memory-limit=rlimit|sanitizer|qemu]
+//                PROGRAM [ARGS...]
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
+    bool usable = true;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg.rfind("--platform=", 0) == 0)
+        if (!command_under_test.empty())
+            command_under_test.push_back(arg);
+        else if (arg == "--platform=posix" || arg == "--platform=windows")
             windows = arg == "--platform=windows";
-        else if (arg == "--sanitized")
-            command_is_sanitized = true;
+        else if (arg == "--memory-limit=rlimit")
+            memory_limit = MemoryLimit::rlimit;
+        else if (arg == "--memory-limit=sanitizer")
+            memory_limit = MemoryLimit::sanitizer;
+        else if (arg == "--memory-limit=qemu")
+            memory_limit = MemoryLimit::qemu;
+        else if (arg.rfind("--", 0) == 0)
+            usable = false;
         else
             command_under_test.push_back(arg);
     }
-    if (command_under_test.empty() && !testing::GTEST_FLAG(list_tests)) {
-        std::fprintf(stderr, "usage: %s --platform=posix|windows [--sanitized] PROGRAM [ARGS...]\n", argv[0]);
+    if (!usable || (command_under_test.empty() && !testing::GTEST_FLAG(list_tests))) {
+        std::fprintf(stderr,
+                     "usage: %s --platform=posix|windows [--memory-limit=rlimit|sanitizer|qemu] PROGRAM [ARGS...]\n",
+                     argv[0]);
         return 2;
     }
     return RUN_ALL_TESTS();

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 std::vector<std::string> command_under_test;
-bool command_is_sanitized = false;
+MemoryLimit memory_limit = MemoryLimit::rlimit;
 
 static void fail(const char* what)
 {
@@ -106,6 +106,26 @@ static void drop_allocation_warnings(std::string& err)
     }
 }
 
+// In the child, before it becomes the program.
+static void limit_address_space(unsigned long bytes)
+{
+    switch (memory_limit) {
+    case MemoryLimit::sanitizer: {
+        std::string options = "allocator_may_return_null=1:max_allocation_size_mb=" + std::to_string(bytes >> 20);
+        setenv("ASAN_OPTIONS", options.c_str(), 1);
+        break;
+    }
+    case MemoryLimit::qemu:
+        setenv("QEMU_RESERVED_VA", std::to_string(bytes).c_str(), 1);
+        break;
+    case MemoryLimit::rlimit: {
+        rlimit limit{bytes, bytes};
+        setrlimit(RLIMIT_AS, &limit);
+        break;
+    }
+    }
+}
+
 // Makes the pipes that will carry the child's standard output and error, then
 // forks.
 static pid_t fork_with_output_pipes(int out[2], int err[2])
@@ -131,14 +151,8 @@ Outcome run_vwc(const std::string& input, const Launch& setup)
         else
             dup2(setup.out == Stdout::full_device ? open("/dev/full", O_WRONLY) : out[1], 1);
         dup2(err[1], 2);
-        if (setup.address_space_limit && command_is_sanitized) {
-            std::string options = "allocator_may_return_null=1:max_allocation_size_mb=" +
-                                  std::to_string(setup.address_space_limit >> 20);
-            setenv("ASAN_OPTIONS", options.c_str(), 1);
-        } else if (setup.address_space_limit) {
-            rlimit limit{setup.address_space_limit, setup.address_space_limit};
-            setrlimit(RLIMIT_AS, &limit);
-        }
+        if (setup.address_space_limit)
+            limit_address_space(setup.address_space_limit);
         exec_command(setup.args);
     }
     close(in[0]);
@@ -150,12 +164,24 @@ Outcome run_vwc(const std::string& input, const Launch& setup)
         to_child = -1;
     }
     Outcome outcome = finish(pid, to_child, input, setup.repeat, out[0], err[0]);
-    if (setup.address_space_limit && command_is_sanitized)
+    if (setup.address_space_limit && memory_limit == MemoryLimit::sanitizer)
         drop_allocation_warnings(outcome.err);
     return outcome;
 }
 
-Outcome run_vwc_on_terminal(const std::vector<std::string>& chunks)
+// Waits up to 30 s for the terminal behind master to leave line mode.
+static bool wait_for_raw_terminal(int master)
+{
+    for (int tries = 0; tries < 3000; ++tries) {
+        termios modes{};
+        if (tcgetattr(master, &modes) == 0 && !(modes.c_lflag & ICANON))
+            return true;
+        usleep(10 * 1000);
+    }
+    return false;
+}
+
+Outcome run_vwc_on_terminal(const std::vector<std::string>& chunks, bool wait_for_raw_input)
 {
     int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
@@ -167,6 +193,9 @@ Outcome run_vwc_on_terminal(const std::vector<std::string>& chunks)
     termios modes{};
     tcgetattr(slave, &modes);
     modes.c_lflag &= ~tcflag_t(ECHO);  // nobody reads the echo
+    // Ctrl-Z is data here, the end of input on Windows, not a request to stop
+    // the program: Wine leaves the terminal's signal keys on.
+    modes.c_cc[VSUSP] = _POSIX_VDISABLE;
     tcsetattr(slave, TCSANOW, &modes);
 
     int out[2], err[2];
@@ -182,6 +211,8 @@ Outcome run_vwc_on_terminal(const std::vector<std::string>& chunks)
     close(slave);
     close(out[1]);
     close(err[1]);
+    if (wait_for_raw_input && !wait_for_raw_terminal(master))
+        kill(pid, SIGKILL);  // the test sees the signal in the status
     for (const std::string& chunk : chunks) {
         usleep(100 * 1000);
         if (write(master, chunk.data(), chunk.size()) != ssize_t(chunk.size()))

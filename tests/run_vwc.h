@@ -24,14 +24,21 @@ struct Launch {
 
 // The program and its leading arguments, set once from the test's command line.
 extern std::vector<std::string> command_under_test;
-// The program is built with AddressSanitizer, which reserves more address
-// space than any useful limit: its allocator is limited instead.
-extern bool command_is_sanitized;
+
+// How a Launch's address-space limit reaches the program.  A program built
+// with AddressSanitizer reserves more address space than any useful limit, and
+// qemu-user maps its code cache beside the guest: in both the limit goes to
+// the program's own memory instead, through the sanitizer's allocator or the
+// emulator's reserved guest space.
+enum class MemoryLimit { rlimit, sanitizer, qemu };
+extern MemoryLimit memory_limit;
 
 Outcome run_vwc(const std::string& input, const Launch& setup = Launch());
 
 // Types each chunk into a pseudo-terminal on the child's standard input,
-// pausing between chunks as a person would.
-Outcome run_vwc_on_terminal(const std::vector<std::string>& chunks);
+// pausing between chunks as a person would.  With wait_for_raw_input, typing
+// starts only once the program has switched the terminal out of line mode, as
+// Wine's console host does to read keys itself.
+Outcome run_vwc_on_terminal(const std::vector<std::string>& chunks, bool wait_for_raw_input = false);
 
 #endif
