@@ -5,8 +5,9 @@
 if(VWC_CROSS_TRIPLE MATCHES "mingw32$")
   set(CMAKE_SYSTEM_NAME Windows)
   set(CMAKE_RC_COMPILER ${VWC_CROSS_TRIPLE}-windres)
-  # A self-contained console program: no MinGW runtime DLLs beside it.
-  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+  # A self-contained console program: no MinGW runtime DLLs beside it.  No
+  # link time in the header, so that two builds give the same bytes.
+  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
 else()
   set(CMAKE_SYSTEM_NAME Linux)
 endif()

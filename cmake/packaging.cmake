@@ -1,0 +1,51 @@
+# Install rules and packages: for Linux the program, its man page, changelog
+# and copyright, as a Debian package; for Windows vwc.exe with its license
+# and the notices of the runtime linked into it, as a ZIP.
+include(GNUInstallDirs)
+# The same permissions whatever the builder's umask, so that packages match.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+install(TARGETS vwc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+if(WIN32)
+  # doc/windows-notices.txt covers the MinGW-w64 runtime parts that a static
+  # vwc.exe holds (see the linker's map); check it when the toolchain changes.
+  install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+  install(FILES doc/windows-notices.txt DESTINATION . RENAME NOTICES.txt)
+else()
+  # Compressed as Debian wants them; gzip -n leaves out the name and time.
+  foreach(doc vwc.1 changelog)
+    add_custom_command(OUTPUT ${doc}.gz
+      COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/doc/${doc} ${doc}
+      COMMAND gzip -9nf ${doc}
+      DEPENDS doc/${doc} VERBATIM)
+  endforeach()
+  add_custom_target(compressed_docs ALL DEPENDS vwc.1.gz changelog.gz)
+  # The license, in Debian's machine-readable copyright format.
+  file(READ LICENSE license)
+  string(REGEX REPLACE "^.*\n\n(Redistribution)" "\\1" license_terms "${license}")
+  string(REGEX REPLACE "\n+$" "" license_terms "${license_terms}")
+  string(REPLACE "\n\n" "\n.\n" license_terms "${license_terms}")
+  string(REPLACE "\n" "\n " license_terms " ${license_terms}")
+  configure_file(doc/copyright.in copyright @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/vwc.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+
+set(CPACK_PACKAGE_CONTACT "vwc developers <vwc@example.invalid>")
+set(CPACK_PACKAGE_VENDOR "vwc developers")
+set(CPACK_PACKAGE_DESCRIPTION "vwc is wc for Verilog: a small filter that reads Verilog source on
+standard input and reports how many Verilog keywords, lines, words and
+characters it holds.  It is exact on every byte, reads its input once, and
+counts past 2^31 on every platform.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Sets the packages' timestamps from the commit when cpack runs.
+set(CPACK_VWC_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack-timestamp.cmake)
+include(CPack)

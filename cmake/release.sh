@@ -1,0 +1,14 @@
+#!/bin/sh
+# Builds the three release packages from this checkout, then prints their
+# SHA-256 sums: the Debian package, and the ZIPs of the 32-bit (the Windows
+# console on x86, vwc's own platform) and 64-bit vwc.exe.  Two checkouts of
+# one commit give the same sums.
+set -eu
+cd "$(dirname "$0")/.."
+sh cmake/install-deps.sh dpkg-dev mingw-w64
+rm -f build/vwc_*.deb build-windows-x86/vwc-*.zip build-windows-x64/vwc-*.zip
+cmake -S . -B build && cmake --build build && (cd build && cpack -G DEB)
+for preset in windows-x86 windows-x64; do
+  cmake --preset $preset && cmake --build --preset $preset && (cd build-$preset && cpack -G ZIP)
+done
+sha256sum build/vwc_*.deb build-windows-x86/vwc-*.zip build-windows-x64/vwc-*.zip
