@@ -5,6 +5,9 @@
 # one commit give the same sums.
 set -eu
 cd "$(dirname "$0")/.."
+# cpack copies the file mode of its scratch files, and so the umask, into the
+# .deb's archive headers.
+umask 022
 sh cmake/install-deps.sh dpkg-dev mingw-w64
 rm -f build/vwc_*.deb build-windows-x86/vwc-*.zip build-windows-x64/vwc-*.zip
 cmake -S . -B build && cmake --build build && (cd build && cpack -G DEB)
