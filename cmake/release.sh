@@ -10,8 +10,8 @@ cd "$(dirname "$0")/.."
 umask 022
 sh cmake/install-deps.sh dpkg-dev mingw-w64
 rm -f build/vwc_*.deb build-windows-x86/vwc-*.zip build-windows-x64/vwc-*.zip
-cmake -S . -B build && cmake --build build && (cd build && cpack -G DEB)
+cmake -S . -B build && cmake --build build && (cd build && cpack -G DEB) || exit
 for preset in windows-x86 windows-x64; do
-  cmake --preset $preset && cmake --build --preset $preset && (cd build-$preset && cpack -G ZIP)
+  cmake --preset $preset && cmake --build --preset $preset && (cd build-$preset && cpack -G ZIP) || exit
 done
 sha256sum build/vwc_*.deb build-windows-x86/vwc-*.zip build-windows-x64/vwc-*.zip
