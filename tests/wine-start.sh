@@ -13,11 +13,11 @@ if [ -d "$WINEPREFIX" ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32
   rm -rf "$WINEPREFIX"
 fi
 mkdir -p "$WINEPREFIX"
-{
+(
   "$server" -k  # one left by an interrupted run
   "$server" -p || exit 1
   for exe; do "$wine" "$exe" || exit 1; done
-} < /dev/null > wine.log 2>&1 || {
+) < /dev/null > wine.log 2>&1 || {
   cat wine.log
   echo "Wine could not run $* (a 32-bit vwc.exe needs 32-bit Wine: sh cmake/install-deps.sh wine32:i386)"
   exit 1
