@@ -9,9 +9,10 @@ cd "$(dirname "$0")/.."
 # .deb's archive headers.
 umask 022
 sh cmake/install-deps.sh dpkg-dev mingw-w64
-rm -f build/vwc_*.deb build-windows-x86/vwc-*.zip build-windows-x64/vwc-*.zip
+packages="build/vwc_*.deb build-windows-x86/vwc-*.zip build-windows-x64/vwc-*.zip"  # globs
+rm -f $packages
 cmake -S . -B build && cmake --build build && (cd build && cpack -G DEB) || exit
 for preset in windows-x86 windows-x64; do
   cmake --preset $preset && cmake --build --preset $preset && (cd build-$preset && cpack -G ZIP) || exit
 done
-sha256sum build/vwc_*.deb build-windows-x86/vwc-*.zip build-windows-x64/vwc-*.zip
+sha256sum $packages
