@@ -164,19 +164,72 @@ TEST(Terminal, ScansTypedLinesUntilEndOfInput)
 }
 
 // ---------------------------------------------------------------------------
-// 2.4 GB through a pipe: run only when VWC_HUGE_TESTS=1.
-TEST(Huge, CountsPastTheLargest32BitValue)
+// Gigabytes through a pipe: run only when VWC_HUGE_TESTS=1.  The token rows
+// run only where the suite is given --token-limits: on a program whose
+// address space holds the engine's largest buffer and that runs at full speed.
+static bool token_limits = false;
+
+// The engine's buffer grows by doubling up to 1 GiB and no further, and a
+// token must leave two bytes of it free.
+static const unsigned long long largest_token = (1ull << 30) - 2;
+
+// length copies of byte, sent a mebibyte at a time.
+static Input run_of(char byte, unsigned long long length)
 {
-    const char* wanted = std::getenv("VWC_HUGE_TESTS");
-    if (!wanted || std::string(wanted) != "1")
-        GTEST_SKIP() << "set VWC_HUGE_TESTS=1 to stream 2.4 GB";
+    return {{std::string(1 << 20, byte), length >> 20}, {std::string(length & ((1 << 20) - 1), byte)}};
+}
+
+static Input operator+(Input a, const Input& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+struct HugeCase {
+    const char* name;
+    bool token_limit;
+    Input input;
+    Counts counts;
+    std::string message;  // the failure expected instead of a report, if any
+};
+
+static std::vector<HugeCase> huge_cases()
+{
     std::string block;
     for (int i = 0; i < 100000; ++i)
         block += "module abc;\n";
-    Launch setup;
-    setup.repeat = 2000;  // 200,000,000 lines
-    expect_report(run_vwc(block, setup), {200000000, 200000000, 400000000, 2200000000});
+    const std::string overflow = "fatal error - scanner input buffer overflow";
+    const long long largest = (long long)largest_token;
+    return {
+        {"counts_past_the_largest_32bit_value", false, {{block, 2000}}, {200000000, 200000000, 400000000, 2200000000}, ""},
+        {"largest_token_is_counted", true, Input{{"x"}} + run_of('_', largest_token - 1) + Input{{"\n"}},
+         {0, 1, 1, largest + 1}, ""},
+        {"token_past_the_limit_is_refused", true, Input{{"x"}} + run_of('_', largest_token) + Input{{"\n"}}, {}, overflow},
+        {"blank_run_past_the_limit_is_refused", true, run_of(' ', 1100ull << 20) + Input{{"x\n"}}, {}, overflow},
+    };
 }
+
+static void PrintTo(const HugeCase& c, std::ostream* os) { *os << c.name; }
+
+class HugeTest : public testing::TestWithParam<HugeCase> {};
+
+TEST_P(HugeTest, Streams)
+{
+    const HugeCase& c = GetParam();
+    const char* wanted = std::getenv("VWC_HUGE_TESTS");
+    if (!wanted || std::string(wanted) != "1")
+        GTEST_SKIP() << "set VWC_HUGE_TESTS=1 to stream gigabytes";
+    if (c.token_limit && !token_limits)
+        GTEST_SKIP() << "token limits are tested on native builds (--token-limits)";
+    Outcome outcome = run_vwc(c.input);
+    if (c.message.empty())
+        expect_report(outcome, c.counts);
+    else
+        expect_failure(outcome, c.message);
+}
+
+INSTANTIATE_TEST_SUITE_P(Huge, HugeTest, testing::ValuesIn(huge_cases()),
+                         [](const testing::TestParamInfo<HugeCase>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------
 struct FailureCase {
@@ -228,7 +281,7 @@ INSTANTIATE_TEST_SUITE_P(Failures, FailureTest, testing::ValuesIn(failure_cases(
 
 // ---------------------------------------------------------------------------
 // Usage: vwc_e2e [gtest flags] --platform=posix|windows [--memory-limit=rlimit|sanitizer|qemu]
-//                PROGRAM [ARGS...]
+//                [--token-limits] PROGRAM [ARGS...]
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
@@ -245,6 +298,8 @@ int main(int argc, char** argv)
             memory_limit = MemoryLimit::sanitizer;
         else if (arg == "--memory-limit=qemu")
             memory_limit = MemoryLimit::qemu;
+        else if (arg == "--token-limits")
+            token_limits = true;
         else if (arg.rfind("--", 0) == 0)
             usable = false;
         else
@@ -252,7 +307,8 @@ int main(int argc, char** argv)
     }
     if (!usable || (command_under_test.empty() && !testing::GTEST_FLAG(list_tests))) {
         std::fprintf(stderr,
-                     "usage: %s --platform=posix|windows [--memory-limit=rlimit|sanitizer|qemu] PROGRAM [ARGS...]\n",
+                     "usage: %s --platform=posix|windows [--memory-limit=rlimit|sanitizer|qemu] [--token-limits] "
+                     "PROGRAM [ARGS...]\n",
                      argv[0]);
         return 2;
     }

@@ -40,14 +40,27 @@ static void make_pipe(int fds[2])
     _exit(127);
 }
 
-// Feeds input, repeated, to to_child (if open) while draining the child's two
-// output pipes, then reaps the child.
-static Outcome finish(pid_t pid, int to_child, const std::string& input, unsigned long long repeat,
-                      int from_out, int from_err)
+// Feeds input to to_child (if open) while draining the child's two output
+// pipes, then reaps the child.
+static Outcome finish(pid_t pid, int to_child, const Input& input, int from_out, int from_err)
 {
     Outcome outcome{};
-    size_t written = 0;  // of the current copy
-    if (to_child >= 0 && (input.empty() || repeat == 0)) {
+    // The next byte to send: in input[piece], after `copies` whole copies of
+    // it and `written` bytes of the next.
+    size_t piece = 0, written = 0;
+    unsigned long long copies = 0;
+    auto skip_sent = [&] {
+        for (; piece < input.size(); ++piece, copies = 0, written = 0) {
+            if (written > 0 && written == input[piece].bytes.size()) {
+                ++copies;
+                written = 0;
+            }
+            if (copies < input[piece].copies && !input[piece].bytes.empty())
+                return;
+        }
+    };
+    skip_sent();
+    if (to_child >= 0 && piece == input.size()) {
         close(to_child);
         to_child = -1;
     }
@@ -59,12 +72,13 @@ static Outcome finish(pid_t pid, int to_child, const std::string& input, unsigne
             fail("poll");
         }
         if (fds[2].revents) {
-            ssize_t n = write(to_child, input.data() + written, input.size() - written);
-            if (n > 0)
+            const std::string& bytes = input[piece].bytes;
+            ssize_t n = write(to_child, bytes.data() + written, bytes.size() - written);
+            if (n > 0) {
                 written += size_t(n);
-            if (n > 0 && written == input.size() && --repeat > 0)
-                written = 0;
-            else if (n < 0 || written == input.size()) {  // done, or the child stopped reading
+                skip_sent();
+            }
+            if (n < 0 || piece == input.size()) {  // the child stopped reading, or all is sent
                 close(to_child);
                 to_child = -1;
             }
@@ -140,6 +154,11 @@ static pid_t fork_with_output_pipes(int out[2], int err[2])
 
 Outcome run_vwc(const std::string& input, const Launch& setup)
 {
+    return run_vwc(Input{{input}}, setup);
+}
+
+Outcome run_vwc(const Input& input, const Launch& setup)
+{
     std::signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
     make_pipe(in);
@@ -163,7 +182,7 @@ Outcome run_vwc(const std::string& input, const Launch& setup)
         close(to_child);
         to_child = -1;
     }
-    Outcome outcome = finish(pid, to_child, input, setup.repeat, out[0], err[0]);
+    Outcome outcome = finish(pid, to_child, input, out[0], err[0]);
     if (setup.address_space_limit && memory_limit == MemoryLimit::sanitizer)
         drop_allocation_warnings(outcome.err);
     return outcome;
@@ -218,7 +237,7 @@ Outcome run_vwc_on_terminal(const std::vector<std::string>& chunks, bool wait_fo
         if (write(master, chunk.data(), chunk.size()) != ssize_t(chunk.size()))
             fail("write terminal");
     }
-    Outcome outcome = finish(pid, -1, "", 0, out[0], err[0]);
+    Outcome outcome = finish(pid, -1, Input(), out[0], err[0]);
     close(master);
     return outcome;
 }

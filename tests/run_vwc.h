@@ -18,9 +18,16 @@ struct Launch {
     Stdin in = Stdin::pipe;
     Stdout out = Stdout::pipe;
     unsigned long address_space_limit = 0;  // bytes; 0 leaves it alone
-    unsigned long long repeat = 1;          // copies of the input to send
     std::vector<std::string> args;
 };
+
+// Input sent as pieces in order, each as many times as it says: gigabytes
+// of input without holding them in memory.
+struct Piece {
+    std::string bytes;
+    unsigned long long copies = 1;
+};
+using Input = std::vector<Piece>;
 
 // The program and its leading arguments, set once from the test's command line.
 extern std::vector<std::string> command_under_test;
@@ -33,6 +40,7 @@ extern std::vector<std::string> command_under_test;
 enum class MemoryLimit { rlimit, sanitizer, qemu };
 extern MemoryLimit memory_limit;
 
+Outcome run_vwc(const Input& input, const Launch& setup = Launch());
 Outcome run_vwc(const std::string& input, const Launch& setup = Launch());
 
 // Types each chunk into a pseudo-terminal on the child's standard input,
