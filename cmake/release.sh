@@ -1,18 +1,28 @@
 #!/bin/sh
-# Builds the three release packages from this checkout, then prints their
-# SHA-256 sums: the Debian package, and the ZIPs of the 32-bit (the Windows
-# console on x86, vwc's own platform) and 64-bit vwc.exe.  Two checkouts of
-# one commit give the same sums.
+# Builds the release from this checkout's last commit into dist/, emptied
+# first: the Debian package and the ZIPs of the 32-bit (the Windows console on
+# x86, vwc's own platform) and 64-bit vwc.exe, and SHA256SUMS over them all
+# (cd dist && sha256sum -c SHA256SUMS checks them).  Two checkouts of one
+# commit give the same bytes.
 set -eu
 cd "$(dirname "$0")/.."
+if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+  echo "release.sh: commit or stash your changes first: a release is built from one commit" >&2
+  exit 1
+fi
 # cpack copies the file mode of its scratch files, and so the umask, into the
 # .deb's archive headers.
 umask 022
 sh cmake/install-deps.sh dpkg-dev mingw-w64
 packages="build/vwc_*.deb build-windows-x86/vwc-*.zip build-windows-x64/vwc-*.zip"  # globs
-rm -f $packages
+rm -rf dist $packages
 cmake -S . -B build && cmake --build build && (cd build && cpack -G DEB) || exit
 for preset in windows-x86 windows-x64; do
   cmake --preset $preset && cmake --build --preset $preset && (cd build-$preset && cpack -G ZIP) || exit
 done
-sha256sum $packages
+mkdir dist
+mv $packages dist/
+cd dist
+files=$(ls | LC_ALL=C sort)
+sha256sum $files > SHA256SUMS
+sha256sum -c SHA256SUMS
