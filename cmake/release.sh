@@ -1,9 +1,9 @@
 #!/bin/sh
 # Builds the release from this checkout's last commit into dist/, emptied
-# first: the Debian packages for amd64 and arm64, the ZIPs of the 32-bit (the
-# Windows console on x86, vwc's own platform) and 64-bit vwc.exe, and
-# SHA256SUMS over them all (cd dist && sha256sum -c SHA256SUMS checks them).
-# Two checkouts of one commit give the same bytes.
+# first: the source tarball, the Debian packages for amd64 and arm64, the ZIPs
+# of the 32-bit (the Windows console on x86, vwc's own platform) and 64-bit
+# vwc.exe, and SHA256SUMS over them all (cd dist && sha256sum -c SHA256SUMS
+# checks them).  Two checkouts of one commit give the same bytes.
 set -eu
 cd "$(dirname "$0")/.."
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
@@ -26,6 +26,12 @@ for preset in windows-x86 windows-x64; do
 done
 mkdir dist
 mv $packages dist/
+# The commit's files in one folder, each dated at the commit, with modes that
+# no one's git settings change; gzip -n leaves out the archive's own name and
+# time.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
+git -c tar.umask=0022 archive --format=tar --prefix="vwc-$version/" -o "dist/vwc-$version.tar" HEAD
+gzip -9n "dist/vwc-$version.tar"
 cd dist
 files=$(ls | LC_ALL=C sort)
 sha256sum $files > SHA256SUMS
