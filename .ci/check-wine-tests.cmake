@@ -1,6 +1,6 @@
 # Fails unless every test that runs vwc.exe under Wine has WINEDEBUG=-all in
 # its environment and a time limit, as CTest itself reports them.
-#   usage: cmake -D BUILD=build -P .ci/check-wine-tests.cmake
+#   usage: cmake -D BUILD=build-suites -P .ci/check-wine-tests.cmake
 cmake_minimum_required(VERSION 3.20)
 execute_process(COMMAND ${CMAKE_CTEST_COMMAND} --test-dir ${BUILD} --show-only=json-v1
                 OUTPUT_VARIABLE json COMMAND_ERROR_IS_FATAL ANY)

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 smoke=false
 [ "${1:-}" = --smoke ] && smoke=true
 if $smoke; then
-  corpus_mib=4 small_mb=1 runs=1 token_mib=(1 2 4) out=$(mktemp)
+  corpus_mib=4 small_mb=1 runs=1 token_mib=(1 2 4) out=""  # in $work
 else
   corpus_mib=256 small_mb=2 runs=5 token_mib=(1 16 64) out=bench/results.md
 fi
@@ -19,6 +19,7 @@ cmake --build build --target vwc vwc_corpus >/dev/null
 vwc=$PWD/build/vwc
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+out=${out:-$work/results.md}
 
 build/vwc_corpus $((corpus_mib << 20)) 1 > "$work/corpus.v"
 build/vwc_corpus $((small_mb * 1000000)) 2 > "$work/small.v"
