@@ -34,7 +34,7 @@ else()
 endif()
 
 set(CPACK_PACKAGE_CONTACT "vwc developers <vwc@example.invalid>")
-set(CPACK_PACKAGE_VENDOR "vwc developers")
+set(CPACK_PACKAGE_VENDOR "${VWC_VENDOR}")
 set(CPACK_PACKAGE_DESCRIPTION "vwc is wc for Verilog: a small filter that reads Verilog source on
 standard input and reports how many Verilog keywords, lines, words and
 characters it holds.  It is exact on every byte, reads its input once, and
