@@ -5,8 +5,22 @@ include(GNUInstallDirs)
 # The same permissions whatever the builder's umask, so that packages match.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-install(TARGETS vwc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-if(NOT WIN32)
+
+if(WIN32)
+  # The ZIP is one folder: vwc.exe beside README.txt, LICENSE.txt and
+  # NOTICES.txt, whose lines end in CR LF for Windows users' editors (the
+  # repository keeps LF; @ONLY fills in README.txt's version and leaves the
+  # others alone).  doc/windows-notices.txt covers the MinGW-w64 runtime
+  # parts that a static vwc.exe holds (see the linker's map); check it when
+  # the toolchain changes.
+  install(TARGETS vwc RUNTIME DESTINATION .)
+  configure_file(windows/README.txt README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(doc/windows-notices.txt NOTICES.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt
+          ${PROJECT_BINARY_DIR}/NOTICES.txt DESTINATION .)
+else()
+  install(TARGETS vwc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # A stripped install (the packages') also drops the compilers' version
   # strings, as Debian's own strip does.
   install(CODE "if(CMAKE_INSTALL_DO_STRIP)
@@ -14,14 +28,6 @@ if(NOT WIN32)
       \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:vwc>\"
       COMMAND_ERROR_IS_FATAL ANY)
   endif()")
-endif()
-
-if(WIN32)
-  # doc/windows-notices.txt covers the MinGW-w64 runtime parts that a static
-  # vwc.exe holds (see the linker's map); check it when the toolchain changes.
-  install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
-  install(FILES doc/windows-notices.txt DESTINATION . RENAME NOTICES.txt)
-else()
   # Compressed as Debian wants them; gzip -n leaves out the name and time.
   foreach(doc vwc.1 changelog)
     add_custom_command(OUTPUT ${doc}.gz
@@ -43,7 +49,7 @@ else()
 endif()
 
 set(CPACK_PACKAGE_CONTACT "vwc developers <vwc@example.invalid>")
-set(CPACK_PACKAGE_VENDOR "vwc developers")
+set(CPACK_PACKAGE_VENDOR "${VWC_VENDOR}")
 set(CPACK_PACKAGE_DESCRIPTION "vwc is wc for Verilog: a small filter that reads Verilog source on
 standard input and reports how many Verilog keywords, lines, words and
 characters it holds.  It is exact on every byte, reads its input once, and
