@@ -171,12 +171,12 @@ static bool token_limits = false;
 
 // The engine's buffer grows by doubling up to 1 GiB and no further, and a
 // token must leave two bytes of it free.
-static const unsigned long long largest_token = (1ull << 30) - 2;
+static const long long largest_token = (1ll << 30) - 2;
 
 // length copies of byte, sent a mebibyte at a time.
-static Input run_of(char byte, unsigned long long length)
+static Input run_of(char byte, long long length)
 {
-    return {{std::string(1 << 20, byte), length >> 20}, {std::string(length & ((1 << 20) - 1), byte)}};
+    return {{std::string(1 << 20, byte), (unsigned long long)length >> 20}, {std::string(length & ((1 << 20) - 1), byte)}};
 }
 
 static Input operator+(Input a, const Input& b)
@@ -199,11 +199,10 @@ static std::vector<HugeCase> huge_cases()
     for (int i = 0; i < 100000; ++i)
         block += "module abc;\n";
     const std::string overflow = "fatal error - scanner input buffer overflow";
-    const long long largest = (long long)largest_token;
     return {
         {"counts_past_the_largest_32bit_value", false, {{block, 2000}}, {200000000, 200000000, 400000000, 2200000000}, ""},
         {"largest_token_is_counted", true, Input{{"x"}} + run_of('_', largest_token - 1) + Input{{"\n"}},
-         {0, 1, 1, largest + 1}, ""},
+         {0, 1, 1, largest_token + 1}, ""},
         {"token_past_the_limit_is_refused", true, Input{{"x"}} + run_of('_', largest_token) + Input{{"\n"}}, {}, overflow},
         {"blank_run_past_the_limit_is_refused", true, run_of(' ', 1100ull << 20) + Input{{"x\n"}}, {}, overflow},
     };
