@@ -18,3 +18,9 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
 endif()
 # ZIP entries hold local time: make it the same everywhere.
 set(ENV{TZ} UTC0)
+# The portable build's tar.gz holds its "portable" component alone, in one
+# folder named after the machine.
+if(CPACK_GENERATOR STREQUAL "TGZ" AND CPACK_VWC_MACHINE)
+  set(CPACK_INSTALL_CMAKE_PROJECTS "${CPACK_VWC_BINARY_DIR};vwc;portable;/")
+  set(CPACK_PACKAGE_FILE_NAME "vwc-${CPACK_PACKAGE_VERSION}-linux-${CPACK_VWC_MACHINE}")
+endif()
