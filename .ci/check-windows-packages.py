@@ -7,8 +7,8 @@
 Each BUILD_DIR is a Windows preset's build folder, and PACKAGES the folder
 that holds the ZIP that cpack made there (dist/ after cmake/release.sh).
 The version expected is the project's, from that folder's CMakeCache.txt.
-The ZIP must hold one folder with vwc.exe, README.txt, LICENSE.txt and
-NOTICES.txt, the text files' lines all ending in CR LF.  Both the built
+The ZIP must hold one folder with vwc.exe, README.txt, LICENSE.txt,
+NOTICES.txt and counter.v, the text files' lines all ending in CR LF.  Both the built
 vwc.exe and the one in the ZIP must carry that version, the manifest (run
 as the invoker; Windows 7 to 11; nothing else) and the header flags below.
 
@@ -36,7 +36,7 @@ EXPECTED = {
               ["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE", "IMAGE_DLLCHARACTERISTICS_NX_COMPAT",
                "IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA"]),
 }
-ZIP_FILES = {"vwc.exe", "README.txt", "LICENSE.txt", "NOTICES.txt"}
+ZIP_FILES = {"vwc.exe", "README.txt", "LICENSE.txt", "NOTICES.txt", "counter.v"}
 TEXT_FILES = ZIP_FILES - {"vwc.exe"}
 SUPPORTED_OS = {
     "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  # Windows 7

@@ -44,7 +44,12 @@ if(WIN32)
   configure_file(windows/README.txt README.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(doc/windows-notices.txt NOTICES.txt @ONLY NEWLINE_STYLE CRLF)
-  configure_file(examples/counter.v counter.v COPYONLY NEWLINE_STYLE CRLF)
+  # The example byte for byte, but for its line ends: @ONLY could still
+  # replace text in Verilog.
+  file(READ examples/counter.v example)
+  string(REPLACE "\n" "\r\n" example "${example}")
+  file(WRITE ${PROJECT_BINARY_DIR}/counter.v "${example}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS examples/counter.v)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt
           ${PROJECT_BINARY_DIR}/NOTICES.txt ${PROJECT_BINARY_DIR}/counter.v DESTINATION .)
 else()

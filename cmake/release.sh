@@ -1,11 +1,20 @@
 #!/bin/sh
-# Builds the release from this checkout's last commit into dist/, emptied
-# first: the source tarball, the Debian packages for amd64 and arm64, the ZIPs
-# of the 32-bit (the Windows console on x86, vwc's own platform) and 64-bit
-# vwc.exe, and SHA256SUMS over them all (cd dist && sha256sum -c SHA256SUMS
-# checks them).  Two checkouts of one commit give the same bytes.
+# Builds the release of this checkout's last commit into dist/, emptied
+# first: the source tarball; Debian packages for amd64 and arm64; the
+# portable program for x86-64 and 64-bit ARM Linux, each as a tar.gz and an
+# RPM; ZIPs of the 32-bit (the Windows console on x86, vwc's own platform)
+# and 64-bit vwc.exe; and SHA256SUMS over them all (cd dist && sha256sum -c
+# SHA256SUMS checks them).  With VWC_SIGNING_KEY naming a key in the
+# caller's GnuPG keyring, also SHA256SUMS.asc, a detached signature of
+# SHA256SUMS.  Two checkouts of one commit give the same bytes.
 set -eu
 cd "$(dirname "$0")/.."
+# The source tarball is the commit, as git archive writes it.
+if ! command -v git >/dev/null 2>&1 ||
+   [ "$(git rev-parse --show-toplevel 2>/dev/null)" != "$(pwd -P)" ]; then
+  echo "release.sh: a release is built from a git checkout of vwc, with git installed; in an unpacked source tarball, build vwc with the Quick start commands of README.md" >&2
+  exit 1
+fi
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
   echo "release.sh: commit or stash your changes first: a release is built from one commit" >&2
   exit 1
@@ -13,26 +22,44 @@ fi
 # cpack copies the file mode of its scratch files, and so the umask, into the
 # .deb's archive headers.
 umask 022
-# dpkg-shlibdeps reads a package's library dependencies from the symbols
-# files of the libraries it links: for the arm64 package, those of Debian's
-# arm64 libraries, not of the cross compiler's copies (libc6-arm64-cross).
-sh cmake/install-deps.sh dpkg-dev mingw-w64 g++-aarch64-linux-gnu libc6:arm64 libstdc++6:arm64
-packages="build/vwc_*.deb build-linux-aarch64/vwc_*.deb build-windows-x86/vwc-*.zip build-windows-x64/vwc-*.zip"  # globs
-rm -rf dist $packages
-cmake -S . -B build && cmake --build build && (cd build && cpack -G DEB) || exit
-cmake --preset linux-aarch64 && cmake --build --preset linux-aarch64 && (cd build-linux-aarch64 && cpack -G DEB) || exit
-for preset in windows-x86 windows-x64; do
-  cmake --preset $preset && cmake --build --preset $preset && (cd build-$preset && cpack -G ZIP) || exit
-done
+# CPack's Debian generator runs file; dpkg-shlibdeps (dpkg-dev) reads a
+# package's library dependencies from the symbols files of the libraries it
+# links: for the arm64 package, those of Debian's arm64 libraries, not of the
+# cross compiler's copies (libc6-arm64-cross).  rpmbuild comes with rpm.
+packages="file dpkg-dev rpm mingw-w64 g++-aarch64-linux-gnu libc6:arm64 libstdc++6:arm64 musl-dev musl-dev:arm64"
+[ -z "${VWC_SIGNING_KEY:-}" ] || packages="$packages gpg"
+sh cmake/install-deps.sh $packages
+
+# Each package is built in a folder of its own, made afresh, so that nothing
+# configured by hand in a build folder can leak into a release.
+rm -rf dist build-release
 mkdir dist
-mv $packages dist/
+package() {  # FOLDER GENERATORS CMAKE-ARGUMENTS...
+  dir=build-release/$1 generators=$2
+  shift 2
+  cmake "$@" -B "$dir" && cmake --build "$dir" && (cd "$dir" && cpack -G "$generators") || exit
+  for file in "$dir"/vwc_*.deb "$dir"/vwc-*.rpm "$dir"/vwc-*.tar.gz "$dir"/vwc-*.zip; do
+    [ ! -e "$file" ] || mv "$file" dist/
+  done
+}
+package linux-x86_64 DEB -S . -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+package linux-aarch64 DEB --preset linux-aarch64
+package portable-x86_64 "TGZ;RPM" --preset portable-x86_64
+package portable-aarch64 "TGZ;RPM" --preset portable-aarch64
+package windows-x86 ZIP --preset windows-x86
+package windows-x64 ZIP --preset windows-x64
+
 # The commit's files in one folder, each dated at the commit, with modes that
 # no one's git settings change; gzip -n leaves out the archive's own name and
 # time.
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-release/linux-x86_64/CMakeCache.txt)
 git -c tar.umask=0022 archive --format=tar --prefix="vwc-$version/" -o "dist/vwc-$version.tar" HEAD
 gzip -9n "dist/vwc-$version.tar"
 cd dist
 files=$(ls | LC_ALL=C sort)
 sha256sum $files > SHA256SUMS
 sha256sum -c SHA256SUMS
+if [ -n "${VWC_SIGNING_KEY:-}" ]; then
+  gpg --local-user "$VWC_SIGNING_KEY" --armor --detach-sign --output SHA256SUMS.asc SHA256SUMS
+  gpg --verify SHA256SUMS.asc SHA256SUMS
+fi
