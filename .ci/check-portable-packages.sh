@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Checks the portable Linux packages of a release as a user gets them.
+#   usage: bash .ci/check-portable-packages.sh DIST RELEASE_BUILD REFERENCE_VWC
+#   e.g.   bash .ci/check-portable-packages.sh dist build-release build/vwc
+# DIST holds the release; RELEASE_BUILD is the folder release.sh built it in,
+# whose compile flags show the stack protector; REFERENCE_VWC is a vwc
+# whose report on examples/counter.v the packaged ones must print.
+#
+# Each tar.gz is one folder holding vwc, vwc.1, LICENSE, README, NOTICES and
+# counter.v.  Its vwc is for its machine, static and position-independent (no
+# program interpreter, no needed library), with its relocations read-only and
+# bound at start, and stripped.  The x86_64 one runs in an empty root and in a
+# Debian 11 root, whose glibc is older than Debian 12's; the aarch64 one under
+# qemu with no C library given.  Each RPM holds the same vwc under /usr with
+# its man page, license and changelog, requires nothing but rpm's own
+# features, and passes rpmlint with the project's settings.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dist=$1 release_build=$2 reference=$3
+work=$(mktemp -d)
+cleanup() { rm -rf "$work"; }
+trap cleanup EXIT
+fail() { echo "FAIL $*"; exit 1; }
+ok() { echo "ok   $*"; }
+
+expected=$("$reference" < examples/counter.v)
+version=$(ls "$dist" | sed -n 's/^vwc-\(.*\)-linux-x86_64\.tar\.gz$/\1/p')
+[ -n "$version" ] || fail "$dist holds no portable x86_64 tar.gz"
+declare -A elf_machine=([x86_64]="Advanced Micro Devices X86-64" [aarch64]="AArch64")
+run_on() {  # MACHINE PROGRAM: its report on the example
+  if [ "$1" = "$(uname -m)" ]; then "$2"; else "qemu-$1" "$2"; fi < examples/counter.v
+}
+
+for machine in x86_64 aarch64; do
+  name=vwc-$version-linux-$machine
+  tarball=$dist/$name.tar.gz
+  listing=$(tar -tzf "$tarball" | LC_ALL=C sort | xargs)
+  [ "$listing" = "$name/ $name/LICENSE $name/NOTICES $name/README $name/counter.v $name/vwc $name/vwc.1" ] ||
+    [ "$listing" = "$name/LICENSE $name/NOTICES $name/README $name/counter.v $name/vwc $name/vwc.1" ] ||
+    fail "$tarball holds $listing"
+  tar -xzf "$tarball" -C "$work"
+  folder=$work/$name
+  program=$folder/vwc
+  cmp -s "$folder/counter.v" examples/counter.v && cmp -s "$folder/LICENSE" LICENSE &&
+    cmp -s "$folder/vwc.1" doc/vwc.1 || fail "$tarball: counter.v, LICENSE or vwc.1 differs from the repository's"
+  grep -q "vwc $version for Linux on $machine" "$folder/README" || fail "$tarball: README does not name vwc $version for $machine"
+  grep -q "^Upstream-Name: musl" "$folder/NOTICES" && grep -q "Rich Felker" "$folder/NOTICES" ||
+    fail "$tarball: NOTICES lacks musl's copyright"
+  ok "$tarball: one folder, $listing"
+
+  header=$(readelf -hW "$program") segments=$(readelf -lW "$program") dynamic=$(readelf -dW "$program")
+  sections=$(readelf -SW "$program")
+  grep -q "Machine: *${elf_machine[$machine]}\$" <<<"$header" || fail "$program is not for $machine"
+  grep -q "Type: *DYN" <<<"$header" || fail "$program is not position-independent"
+  ! grep -q INTERP <<<"$segments" || fail "$program names a program interpreter"
+  ! grep -q NEEDED <<<"$dynamic" || fail "$program needs libraries"
+  grep -q GNU_RELRO <<<"$segments" && grep -q "BIND_NOW\|Flags: NOW" <<<"$dynamic" ||
+    fail "$program: relocations not read-only or not bound at start"
+  ! grep -qE " \.symtab | \.comment " <<<"$sections" || fail "$program is not stripped"
+  # vwc's own functions hold no arrays, so none needs a canary yet: what can
+  # be checked is that they were compiled to get one where they would.
+  for target in vwc vwc_scanner; do
+    grep -q -- "-fstack-protector-strong" "$release_build/portable-$machine/CMakeFiles/$target.dir/flags.make" ||
+      fail "portable-$machine: $target built without the stack protector"
+  done
+  [ "$(run_on "$machine" "$program")" = "$expected" ] || fail "$program: wrong report"
+  ok "$program: static-pie for $machine, RELRO bound at start, stack protector, stripped; its report is right"
+
+  rpm=$dist/vwc-$version-1.$machine.rpm
+  [ "$(rpm -qp --qf '%{ARCH}' "$rpm")" = "$machine" ] || fail "$rpm is not for $machine"
+  requirements=$(rpm -qpR "$rpm")
+  ! grep -qv '^rpmlib(' <<<"$requirements" || fail "$rpm requires $requirements"
+  files=$(rpm -qpl "$rpm" | xargs)
+  [ "$files" = "/usr/bin/vwc /usr/share/doc/vwc /usr/share/doc/vwc/changelog.gz /usr/share/licenses/vwc /usr/share/licenses/vwc/LICENSE /usr/share/man/man1/vwc.1.gz" ] ||
+    fail "$rpm holds $files"
+  changelog=$(rpm -qp --changelog "$rpm")
+  grep -q "^\* .* - $version-1\$" <<<"$changelog" || fail "$rpm: no changelog entry for $version-1"
+  mkdir "$work/rpm-$machine"
+  rpm2cpio "$rpm" | (cd "$work/rpm-$machine" && cpio -idm --quiet)
+  cmp -s "$work/rpm-$machine/usr/bin/vwc" "$program" || fail "$rpm: its vwc is not the tar.gz's"
+  [ "$(run_on "$machine" "$work/rpm-$machine/usr/bin/vwc")" = "$expected" ] || fail "$rpm: wrong report"
+  ok "$rpm: requires only rpm's own features ($(xargs <<<"$requirements")); holds $files; its vwc runs"
+done
+
+rpmlint -c cmake/rpmlint.toml "$dist"/*.rpm || fail "rpmlint reports errors"
+ok "rpmlint: no errors"
+
+program=$work/vwc-$version-linux-x86_64/vwc
+mkdir "$work/empty"
+cp "$program" "$work/empty/vwc"
+[ "$(chroot "$work/empty" /vwc < examples/counter.v)" = "$expected" ] || fail "vwc in an empty root"
+ok "vwc runs in an empty root"
+# A Debian 11 root: glibc 2.31, older than any the .deb's vwc accepts.
+mmdebstrap --quiet --variant=minbase bullseye "$work/bullseye"
+cp "$program" "$work/bullseye/usr/local/bin/vwc"
+[ "$(chroot "$work/bullseye" vwc < examples/counter.v)" = "$expected" ] || fail "vwc in a Debian 11 root"
+ok "vwc runs in a Debian 11 root ($(chroot "$work/bullseye" ldd --version | head -n 1))"
