@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Times vwc against GNU wc on a generated Verilog corpus, and one long token
 # at three sizes; prints a Markdown table and writes it to bench/results.md.
-#   usage: bench/run.sh [--smoke]      (--smoke: a few MB, one run each)
+#   usage: bench/run.sh [--smoke] [PROGRAM]
+# --smoke: a few MB, one run each.  PROGRAM: another vwc to time instead of
+# build/vwc, such as the portable one; its table is printed, not written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 smoke=false
-[ "${1:-}" = --smoke ] && smoke=true
+[ "${1:-}" = --smoke ] && { smoke=true; shift; }
 if $smoke; then
   corpus_mib=4 small_mb=1 runs=1 token_mib=(1 2 4) out=""  # in $work
 else
@@ -17,6 +19,9 @@ sh cmake/install-deps.sh hyperfine time
 cmake -S . -B build >/dev/null
 cmake --build build --target vwc vwc_corpus >/dev/null
 vwc=$PWD/build/vwc
+if [ $# -gt 0 ]; then
+  vwc=$(realpath "$1") out=""
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 out=${out:-$work/results.md}
@@ -73,6 +78,7 @@ mem_gap=$(( vwc_kib > vwc_small_kib ? vwc_kib - vwc_small_kib : vwc_small_kib - 
 
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -n 1)
 cat > "$out" <<EOT
+Program: ${vwc#$PWD/}.
 Machine: $cpu, $(nproc) cores, $(free -g | awk '/^Mem:/ { print $2 }') GiB; $(uname -sr);
 $(g++ --version | head -n 1); $(wc --version | head -n 1); locale ${LC_ALL:-${LANG:-C}}.
 Corpus: $corpus_mib MiB of generated Verilog (seed 1); $runs runs each, alternating; medians.
