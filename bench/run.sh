@@ -15,7 +15,7 @@ else
   corpus_mib=256 small_mb=2 runs=5 token_mib=(1 16 64) out=bench/results.md
 fi
 
-sh cmake/install-deps.sh hyperfine time
+sh cmake/install-deps.sh hyperfine time procps
 cmake -S . -B build >/dev/null
 cmake --build build --target vwc vwc_corpus >/dev/null
 vwc=$PWD/build/vwc
