@@ -13,7 +13,8 @@
 # Debian 11 root, whose glibc is older than Debian 12's; the aarch64 one under
 # qemu with no C library given.  Each RPM holds the same vwc under /usr with
 # its man page, license and changelog, requires nothing but rpm's own
-# features, and passes rpmlint with the project's settings.
+# features, and passes rpmlint with the project's settings; the x86_64 one
+# installs with rpm alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dist=$1 release_build=$2 reference=$3
@@ -84,6 +85,15 @@ done
 
 rpmlint -c cmake/rpmlint.toml "$dist"/*.rpm || fail "rpmlint reports errors"
 ok "rpmlint: no errors"
+
+# rpm itself, into a root that holds nothing else: nothing is required that
+# rpm does not provide.  (Debian's rpm warns that it is not Debian's installer.)
+rpm --root "$work/rpm-root" --initdb
+rpm --root "$work/rpm-root" --install "$dist/vwc-$version-1.x86_64.rpm" 2>/dev/null
+[ "$(chroot "$work/rpm-root" vwc < examples/counter.v)" = "$expected" ] || fail "vwc installed by rpm"
+rpm --root "$work/rpm-root" --erase vwc 2>/dev/null
+[ ! -e "$work/rpm-root/usr/bin/vwc" ] || fail "rpm --erase left vwc behind"
+ok "the x86_64 RPM installs into an empty root with rpm, runs there and erases"
 
 program=$work/vwc-$version-linux-x86_64/vwc
 mkdir "$work/empty"
