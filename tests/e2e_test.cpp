@@ -67,6 +67,13 @@ static const CountCase count_cases[] = {
     {"every_keyword_once", "always begin end endmodule input module output posedge reg",
      {9, 0, 9, 50}, {9, 0, 9, 50}},
     {"keyword_prefix_is_an_identifier", "beg alway endmod modul", {0, 0, 4, 19}, {0, 0, 4, 19}},
+    {"other_verilog_reserved_words_are_plain_words",
+     "wire assign if else case endcase casez default initial parameter localparam integer real time negedge "
+     "function endfunction task endtask for while repeat forever generate endgenerate genvar inout",
+     {0, 0, 27, 168}, {0, 0, 27, 168}},
+    {"systemverilog_reserved_words_are_plain_words",
+     "logic bit int byte always_comb always_latch interface endinterface package class typedef enum struct",
+     {0, 0, 13, 88}, {0, 0, 13, 88}},
     {"punctuation_splits_keywords", "reg(reg)reg,end;end:module@", {6, 0, 6, 27}, {6, 0, 6, 27}},
     {"operators_are_other_bytes", "a<=b!=c==d", {0, 0, 4, 10}, {0, 0, 4, 10}},
     {"nul_ends_identifier_and_blank_run", "ab\0cd \0 \0"s, {0, 0, 2, 7}, {0, 0, 2, 7}},
