@@ -67,7 +67,23 @@ static const CountCase count_cases[] = {
     {"every_keyword_once", "always begin end endmodule input module output posedge reg",
      {9, 0, 9, 50}, {9, 0, 9, 50}},
     {"keyword_prefix_is_an_identifier", "beg alway endmod modul", {0, 0, 4, 19}, {0, 0, 4, 19}},
+    {"other_verilog_reserved_words_are_plain_words",
+     "wire assign if else case endcase casez default initial parameter localparam integer real time negedge "
+     "function endfunction task endtask for while repeat forever generate endgenerate genvar inout",
+     {0, 0, 27, 168}, {0, 0, 27, 168}},
+    {"systemverilog_reserved_words_are_plain_words",
+     "logic bit int byte always_comb always_latch interface endinterface package class typedef enum struct",
+     {0, 0, 13, 88}, {0, 0, 13, 88}},
     {"punctuation_splits_keywords", "reg(reg)reg,end;end:module@", {6, 0, 6, 27}, {6, 0, 6, 27}},
+    // Each byte at or beside an end of the letter and tail sets, before and
+    // after a keyword: one that starts or continues a word by mistake, or no
+    // longer does, moves the keyword's boundary.
+    {"set_edges_before_a_keyword",
+     "\"reg #reg $reg %reg /reg 0reg 9reg :reg @reg Areg Zreg [reg ^reg _reg `reg areg zreg {reg",
+     {14, 0, 18, 72}, {14, 0, 18, 72}},
+    {"set_edges_after_a_keyword",
+     "reg\" reg# reg$ reg% reg/ reg0 reg9 reg: reg@ regA regZ reg[ reg^ reg_ reg` rega regz reg{",
+     {10, 0, 18, 72}, {10, 0, 18, 72}},
     {"operators_are_other_bytes", "a<=b!=c==d", {0, 0, 4, 10}, {0, 0, 4, 10}},
     {"nul_ends_identifier_and_blank_run", "ab\0cd \0 \0"s, {0, 0, 2, 7}, {0, 0, 2, 7}},
     {"high_bytes_are_other_bytes", "\xc3\xa9t\xc3\xa9 \xff\x80reg", {1, 0, 2, 10}, {1, 0, 2, 10}},
