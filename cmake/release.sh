@@ -16,7 +16,7 @@ umask 022
 # dpkg-shlibdeps reads a package's library dependencies from the symbols
 # files of the libraries it links: for the arm64 package, those of Debian's
 # arm64 libraries, not of the cross compiler's copies (libc6-arm64-cross).
-sh cmake/install-deps.sh dpkg-dev mingw-w64 g++-aarch64-linux-gnu libc6:arm64 libstdc++6:arm64
+sh cmake/install-deps.sh dpkg-dev file mingw-w64 g++-aarch64-linux-gnu libc6:arm64 libstdc++6:arm64
 packages="build/vwc_*.deb build-linux-aarch64/vwc_*.deb build-windows-x86/vwc-*.zip build-windows-x64/vwc-*.zip"  # globs
 rm -rf dist $packages
 cmake -S . -B build && cmake --build build && (cd build && cpack -G DEB) || exit
