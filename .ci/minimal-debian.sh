@@ -19,6 +19,11 @@ root=$work/root
 cleanup() {
   status=$?
   [ $status -eq 0 ] || echo "== FAILED: $step"
+  # What still runs in the root when stopped midway (dpkg, on apt's
+  # pseudo-terminal) would keep its mounts busy.
+  for p in /proc/[0-9]*; do
+    if [ "$(readlink "$p/root" 2>/dev/null)" = "$root" ]; then kill -KILL "${p#/proc/}" 2>/dev/null || true; fi
+  done
   for m in dev/pts dev proc; do
     mountpoint -q "$root/$m" 2>/dev/null || continue
     umount "$root/$m" || umount -l "$root/$m"
