@@ -23,5 +23,24 @@ for p in $missing; do
   esac
 done
 echo "installing:$missing"
-$sudo apt-get update -q
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
+# Another apt or dpkg may be at work, as on a fresh machine busy with its
+# first upgrades.  apt-get waits for dpkg's locks when told to, but fails at
+# once on the package lists' and the download cache's (apt 2.6): then it is
+# run again, for up to 10 minutes too.
+err=$(mktemp)
+trap 'rm -f "$err"' EXIT
+apt_get() {
+  waited=0
+  until $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 "$@" 2>"$err"; do
+    if ! grep -q '/lock' "$err" || [ $waited -ge 600 ]; then
+      cat "$err" >&2
+      return 1
+    fi
+    [ $waited -gt 0 ] || { head -n 1 "$err" >&2; echo "waiting for it"; }
+    sleep 5
+    waited=$((waited + 5))
+  done
+  cat "$err" >&2
+}
+apt_get update -q
+apt_get install -y -q $missing
