@@ -62,7 +62,7 @@ in_root() {
 }
 
 # The Quick start's two commands, as the README gives them.
-quick_start=$(awk '/^## Quick start/ { in_section = 1; next } /^## / { in_section = 0 }
+quick_start=$(awk '!in_block && /^#+ / { in_section = /^#+ Quick start/; next }
                    in_section && /^```/ { in_block = !in_block; next }
                    in_section && in_block' "$root/root/vwc/README.md")
 [ "$(printf '%s\n' "$quick_start" | wc -l)" -eq 2 ] || { echo "the README's Quick start should hold two commands"; exit 1; }
