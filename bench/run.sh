@@ -3,7 +3,8 @@
 # at three sizes; prints a Markdown table and writes it to bench/results.md.
 #   usage: bench/run.sh [--smoke] [PROGRAM]
 # --smoke: a few MB, one run each.  PROGRAM: another vwc to time instead of
-# build/vwc, such as the portable one; its table is printed, not written.
+# the Release build, such as the portable one; its table is printed, not
+# written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,9 +17,10 @@ else
 fi
 
 sh cmake/install-deps.sh hyperfine time procps
-cmake -S . -B build >/dev/null
-cmake --build build --target vwc vwc_corpus >/dev/null
-vwc=$PWD/build/vwc
+# A Release build of its own, whatever build/ is configured as.
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build build-bench --target vwc vwc_corpus >/dev/null
+vwc=$PWD/build-bench/vwc
 if [ $# -gt 0 ]; then
   vwc=$(realpath "$1") out=""
 fi
@@ -26,8 +28,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 out=${out:-$work/results.md}
 
-build/vwc_corpus $((corpus_mib << 20)) 1 > "$work/corpus.v"
-build/vwc_corpus $((small_mb * 1000000)) 2 > "$work/small.v"
+build-bench/vwc_corpus $((corpus_mib << 20)) 1 > "$work/corpus.v"
+build-bench/vwc_corpus $((small_mb * 1000000)) 2 > "$work/small.v"
 
 # Seconds of one run of a shell command, measured by hyperfine.
 seconds() { hyperfine --runs "${2:-1}" --style none --export-csv "$work/h.csv" "$1" >/dev/null
