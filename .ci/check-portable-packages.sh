@@ -12,7 +12,7 @@
 # bound at start, and stripped.  The x86_64 one runs in an empty root and in a
 # Debian 11 root, whose glibc is older than Debian 12's; the aarch64 one under
 # qemu with no C library given.  Each RPM holds the same vwc under /usr with
-# its man page, license and changelog, requires nothing but rpm's own
+# its man page, license, NOTICES and changelog, requires nothing but rpm's own
 # features, and passes rpmlint with the project's settings; the x86_64 one
 # installs with rpm alone.
 set -euo pipefail
@@ -72,13 +72,14 @@ for machine in x86_64 aarch64; do
   requirements=$(rpm -qpR "$rpm")
   ! grep -qv '^rpmlib(' <<<"$requirements" || fail "$rpm requires $requirements"
   files=$(rpm -qpl "$rpm" | xargs)
-  [ "$files" = "/usr/bin/vwc /usr/share/doc/vwc /usr/share/doc/vwc/changelog.gz /usr/share/licenses/vwc /usr/share/licenses/vwc/LICENSE /usr/share/man/man1/vwc.1.gz" ] ||
+  [ "$files" = "/usr/bin/vwc /usr/share/doc/vwc /usr/share/doc/vwc/changelog.gz /usr/share/licenses/vwc /usr/share/licenses/vwc/LICENSE /usr/share/licenses/vwc/NOTICES /usr/share/man/man1/vwc.1.gz" ] ||
     fail "$rpm holds $files"
   changelog=$(rpm -qp --changelog "$rpm")
   grep -q "^\* .* - $version-1\$" <<<"$changelog" || fail "$rpm: no changelog entry for $version-1"
   mkdir "$work/rpm-$machine"
   rpm2cpio "$rpm" | (cd "$work/rpm-$machine" && cpio -idm --quiet)
   cmp -s "$work/rpm-$machine/usr/bin/vwc" "$program" || fail "$rpm: its vwc is not the tar.gz's"
+  cmp -s "$work/rpm-$machine/usr/share/licenses/vwc/NOTICES" "$folder/NOTICES" || fail "$rpm: its NOTICES is not the tar.gz's"
   [ "$(run_on "$machine" "$work/rpm-$machine/usr/bin/vwc")" = "$expected" ] || fail "$rpm: wrong report"
   ok "$rpm: requires only rpm's own features ($(xargs <<<"$requirements")); holds $files; its vwc runs"
 done

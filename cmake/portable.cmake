@@ -7,7 +7,6 @@
 set(CPACK_VWC_MACHINE ${CMAKE_SYSTEM_PROCESSOR})
 set(debian_arch_x86_64 amd64)
 set(debian_arch_aarch64 arm64)
-install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/licenses/vwc)
 
 # NOTICES names what vwc holds besides its own code, then gives musl's
 # copyright file as Debian ships it: every part of musl and its license.
@@ -18,6 +17,8 @@ execute_process(COMMAND dpkg-query -W -f=\${Version} musl-dev:${debian_arch_${CM
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${musl_copyright})
 configure_file(doc/linux-notices.txt NOTICES @ONLY)
 configure_file(doc/linux-readme.txt README @ONLY)
+# musl's notices go wherever its code does: into the RPM beside vwc's license.
+install(FILES LICENSE ${PROJECT_BINARY_DIR}/NOTICES DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/licenses/vwc)
 vwc_install_program(. COMPONENT portable EXCLUDE_FROM_ALL)
 install(FILES doc/vwc.1 LICENSE ${PROJECT_BINARY_DIR}/README ${PROJECT_BINARY_DIR}/NOTICES examples/counter.v
         DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
@@ -35,7 +36,8 @@ set(CPACK_RPM_COMPRESSION_TYPE xz)
 set(CPACK_RPM_PACKAGE_AUTOREQ OFF)
 # Folders that the distribution's own packages own.
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/licenses /usr/share/man /usr/share/man/man1)
-set(CPACK_RPM_USER_FILELIST "%license /usr/share/licenses/vwc/LICENSE" "%doc /usr/share/doc/vwc/changelog.gz")
+set(CPACK_RPM_USER_FILELIST "%license /usr/share/licenses/vwc/LICENSE" "%license /usr/share/licenses/vwc/NOTICES"
+    "%doc /usr/share/doc/vwc/changelog.gz")
 # Two builds of one commit give the same bytes: the build time is the
 # commit's (SOURCE_DATE_EPOCH, from cpack-config.cmake), file times no later,
 # and no build machine's name.
