@@ -11,12 +11,8 @@
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR ${VWC_MUSL_MACHINE})
 set(VWC_LIBC musl)
-cmake_host_system_information(RESULT host_machine QUERY OS_PLATFORM)
-if(VWC_MUSL_MACHINE STREQUAL host_machine)
-  set(CMAKE_CXX_COMPILER g++)
-else()
-  set(CMAKE_CXX_COMPILER ${VWC_MUSL_MACHINE}-linux-gnu-g++)
-endif()
+# Debian names its native compiler this way too (x86_64-linux-gnu-g++).
+set(CMAKE_CXX_COMPILER ${VWC_MUSL_MACHINE}-linux-gnu-g++)
 set(musl_include /usr/include/${VWC_MUSL_MACHINE}-linux-musl)
 set(musl_lib /usr/lib/${VWC_MUSL_MACHINE}-linux-musl)
 if(NOT EXISTS ${musl_lib}/libc.a OR NOT EXISTS ${musl_lib}/rcrt1.o)
@@ -46,5 +42,3 @@ set(CMAKE_CXX_FLAGS_INIT "${include_flags} -include ${CMAKE_CURRENT_LIST_DIR}/mu
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-nostdlib ${musl_lib}/rcrt1.o ${musl_lib}/crti.o ${gcc_crtbeginS.o}")
 set(CMAKE_CXX_STANDARD_LIBRARIES
     "${musl_lib}/libc.a ${gcc_libgcc.a} ${gcc_libgcc_eh.a} ${gcc_crtendS.o} ${musl_lib}/crtn.o")
-
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
