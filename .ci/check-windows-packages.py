@@ -5,7 +5,7 @@
   e.g.   /usr/bin/python3 .ci/check-windows-packages.py dist build-windows-x86 build-windows-x64
 
 Each BUILD_DIR is a Windows preset's build folder, and PACKAGES the folder
-that holds the ZIP that cpack made there (dist/ after cmake/release.sh).
+that holds the ZIP that cpack made there (dist/ after scripts/release.sh).
 The version expected is the project's, from that folder's CMakeCache.txt.
 The ZIP must hold one folder with vwc.exe, README.txt, LICENSE.txt,
 NOTICES.txt and counter.v, the text files' lines all ending in CR LF.  Both the built

@@ -61,7 +61,7 @@ trap 'exit 1' INT TERM HUP
 
 step="installing mmdebstrap"
 echo "== $step"
-sh cmake/install-deps.sh mmdebstrap git python3
+sh scripts/install-deps.sh mmdebstrap git python3
 timed "mmdebstrap installed"
 
 step="making a minimal $suite"
@@ -133,7 +133,7 @@ done <<<"$quick_start"
 if $broken_source; then
   step="a package that no source has"
   echo "== $step"
-  if in_root "sh cmake/install-deps.sh vwc-no-such-package"; then
+  if in_root "sh scripts/install-deps.sh vwc-no-such-package"; then
     echo "install-deps.sh installed a package that does not exist"
     exit 1
   fi
@@ -148,7 +148,7 @@ fi
 if $release; then
   step="release.sh"
   echo "== $step"
-  in_root "sh cmake/release.sh"
+  in_root "sh scripts/release.sh"
   timed "release.sh"
 
   step="dist/SHA256SUMS verifies"

@@ -16,7 +16,7 @@ else
   corpus_mib=256 small_mb=2 runs=5 token_mib=(1 16 64) out=bench/results.md
 fi
 
-sh cmake/install-deps.sh hyperfine time procps
+sh scripts/install-deps.sh hyperfine time procps
 # A Release build of its own, whatever build/ is configured as.
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-bench --target vwc vwc_corpus >/dev/null

@@ -16,7 +16,7 @@ set(CMAKE_CXX_COMPILER ${VWC_MUSL_MACHINE}-linux-gnu-g++)
 set(musl_include /usr/include/${VWC_MUSL_MACHINE}-linux-musl)
 set(musl_lib /usr/lib/${VWC_MUSL_MACHINE}-linux-musl)
 if(NOT EXISTS ${musl_lib}/libc.a OR NOT EXISTS ${musl_lib}/rcrt1.o)
-  message(FATAL_ERROR "musl for ${VWC_MUSL_MACHINE} is missing: sh cmake/install-deps.sh musl-dev"
+  message(FATAL_ERROR "musl for ${VWC_MUSL_MACHINE} is missing: sh scripts/install-deps.sh musl-dev"
                       " (musl-dev:arm64 for aarch64)")
 endif()
 

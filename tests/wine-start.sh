@@ -19,7 +19,7 @@ mkdir -p "$WINEPREFIX"
   for exe; do "$wine" "$exe" || exit 1; done
 ) < /dev/null > wine.log 2>&1 || {
   cat wine.log
-  echo "Wine could not run $* (a 32-bit vwc.exe needs 32-bit Wine, sh cmake/install-deps.sh wine32:i386,"
-  echo "on a machine that runs 32-bit x86 programs: where it cannot, as root, sh tests/i386-on-qemu.sh)"
+  echo "Wine could not run $* (a 32-bit vwc.exe needs 32-bit Wine, sh scripts/install-deps.sh wine32:i386,"
+  echo "on a machine that runs 32-bit x86 programs: where it cannot, as root, sh scripts/i386-on-qemu.sh)"
   exit 1
 }

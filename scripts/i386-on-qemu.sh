@@ -6,7 +6,7 @@
 # nothing where 32-bit programs run already.
 set -eu
 loader=/usr/lib/wine/wine  # 32-bit Wine's own loader
-[ -x "$loader" ] || { echo "$loader is missing: sh cmake/install-deps.sh wine32:i386"; exit 1; }
+[ -x "$loader" ] || { echo "$loader is missing: sh scripts/install-deps.sh wine32:i386"; exit 1; }
 "$loader" --version >/dev/null 2>&1 && exit 0
 binfmt=/proc/sys/fs/binfmt_misc
 [ -e $binfmt/register ] || mount -t binfmt_misc binfmt_misc $binfmt

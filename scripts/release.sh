@@ -28,7 +28,7 @@ umask 022
 # cross compiler's copies (libc6-arm64-cross).  rpmbuild comes with rpm.
 packages="file dpkg-dev rpm mingw-w64 g++-aarch64-linux-gnu libc6:arm64 libstdc++6:arm64 musl-dev musl-dev:arm64"
 [ -z "${VWC_SIGNING_KEY:-}" ] || packages="$packages gpg"
-sh cmake/install-deps.sh $packages
+sh scripts/install-deps.sh $packages
 
 # Each package is built in a folder of its own, made afresh, so that nothing
 # configured by hand in a build folder can leak into a release.
