@@ -29,7 +29,10 @@ function(vwc_install_program destination)
   install(CODE "if(CMAKE_INSTALL_DO_STRIP)
     execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
       \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/$<TARGET_FILE_NAME:vwc>\"
-      COMMAND_ERROR_IS_FATAL ANY)
+      RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR \"objcopy could not remove the .comment section\")
+    endif()
   endif()" ${ARGN})
 endfunction()
 
