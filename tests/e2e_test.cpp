@@ -12,16 +12,17 @@
 // report's lines in CR LF.
 static bool windows = false;
 
+static std::string eol() { return windows ? "\r\n" : "\n"; }
+
 struct Counts {
     long long keywords, lines, words, chars;
 };
 
 static std::string report(const Counts& c)
 {
-    std::string eol = windows ? "\r\n" : "\n";
-    return "*** Results from Verilog scanner:" + eol + "Verilog keywords=" + std::to_string(c.keywords) +
+    return "*** Results from Verilog scanner:" + eol() + "Verilog keywords=" + std::to_string(c.keywords) +
            "  lines=" + std::to_string(c.lines) + "  words=" + std::to_string(c.words) +
-           "  chars=" + std::to_string(c.chars) + eol;
+           "  chars=" + std::to_string(c.chars) + eol();
 }
 
 static void expect_report(const Outcome& outcome, const Counts& counts)
@@ -34,7 +35,7 @@ static void expect_report(const Outcome& outcome, const Counts& counts)
 static void expect_failure(const Outcome& outcome, const std::string& message)
 {
     EXPECT_EQ(outcome.out, "");
-    EXPECT_EQ(outcome.err, message + (windows ? "\r\n" : "\n"));
+    EXPECT_EQ(outcome.err, message + eol());
     EXPECT_EQ(outcome.status, 2);
 }
 
@@ -158,15 +159,68 @@ static void PrintTo(const ArgsCase& c, std::ostream* os) { *os << c.name; }
 
 class ArgsTest : public testing::TestWithParam<ArgsCase> {};
 
-TEST_P(ArgsTest, AreIgnored)
+static const std::string arguments_ignored =
+    "vwc: arguments are ignored; vwc counts standard input only: vwc < file.v";
+
+// The report is as without them; standard error says why, before vwc reads,
+// so that at a terminal it explains the wait.
+TEST_P(ArgsTest, AreIgnoredWithAWord)
 {
     Launch setup;
     setup.args = GetParam().args;
-    expect_report(run_vwc(three_line_module, setup), {9, 3, 15, 76});
+    setup.input_after_error_line = true;
+    Outcome outcome = run_vwc(three_line_module, setup);
+    EXPECT_EQ(outcome.out, report({9, 3, 15, 76}));
+    EXPECT_EQ(outcome.err_before_input, arguments_ignored + eol());
+    EXPECT_EQ(outcome.err, arguments_ignored + eol());
+    EXPECT_EQ(outcome.status, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(CommandLine, ArgsTest, testing::ValuesIn(args_cases),
                          [](const testing::TestParamInfo<ArgsCase>& info) { return info.param.name; });
+
+// ---------------------------------------------------------------------------
+// Each thing vwc writes is one write, whatever the C library would do by
+// itself: so reports of vwcs run in parallel into one pipe never mix.
+struct WriteCase {
+    const char* name;
+    std::string input;
+    Launch setup;
+    size_t out_writes, err_writes;
+};
+
+static Launch counting(Stdin in, std::vector<std::string> args = {})
+{
+    Launch setup;
+    setup.in = in;
+    setup.args = std::move(args);
+    setup.count_writes = true;
+    return setup;
+}
+
+static const WriteCase write_cases[] = {
+    {"report_of_empty_input", "", counting(Stdin::pipe), 1, 0},
+    {"report_of_three_lines", three_line_module, counting(Stdin::pipe), 1, 0},
+    {"report_of_a_million_lines", std::string(1 << 20, '\n'), counting(Stdin::pipe), 1, 0},
+    {"argument_warning_then_report", three_line_module, counting(Stdin::pipe, {"a.v", "b.v"}), 1, 1},
+    {"read_failure", "", counting(Stdin::directory), 0, 1},
+};
+
+static void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
+
+class WriteTest : public testing::TestWithParam<WriteCase> {};
+
+TEST_P(WriteTest, OneWriteEach)
+{
+    const WriteCase& c = GetParam();
+    Outcome outcome = run_vwc(c.input, c.setup);
+    EXPECT_EQ(outcome.out_writes.size(), c.out_writes) << outcome.out;
+    EXPECT_EQ(outcome.err_writes.size(), c.err_writes) << outcome.err;
+    EXPECT_FALSE(outcome.out.empty() && c.out_writes > 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writes, WriteTest, testing::ValuesIn(write_cases),
+                         [](const testing::TestParamInfo<WriteCase>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------
 TEST(Terminal, ScansTypedLinesUntilEndOfInput)
@@ -268,6 +322,8 @@ static std::vector<FailureCase> failure_cases()
 {
     return {
         {"stdin_is_a_directory", "", 0, launch(Stdin::directory), "input in flex scanner failed"},
+        // Nothing to read yet, and told not to wait: the read fails (EAGAIN).
+        {"stdin_is_nonblocking_and_empty", "", 0, launch(Stdin::nonblocking_empty), "input in flex scanner failed"},
         {"token_too_large_for_memory", "", 80 << 20, launch(Stdin::pipe, Stdout::pipe, 64ul << 20),
          "fatal error - scanner input buffer overflow"},
         {"stdout_is_full", three_line_module, 0, launch(Stdin::pipe, Stdout::full_device),
@@ -288,6 +344,8 @@ TEST_P(FailureTest, OneLineAndStatusTwo)
     const FailureCase& c = GetParam();
     if (windows && c.setup.address_space_limit)
         GTEST_SKIP() << "Wine does not start under an address-space limit";
+    if (windows && c.setup.in == Stdin::nonblocking_empty)
+        GTEST_SKIP() << "Windows reads have no non-blocking mode for this: Wine waits for input";
     expect_failure(run_vwc(c.input + std::string(c.letters, 'a'), c.setup), c.message);
 }
 

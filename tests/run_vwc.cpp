@@ -8,9 +8,11 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 std::vector<std::string> command_under_test;
 MemoryLimit memory_limit = MemoryLimit::rlimit;
@@ -40,11 +42,16 @@ static void make_pipe(int fds[2])
     _exit(127);
 }
 
-// Feeds input to to_child (if open) while draining the child's two output
-// pipes, then reaps the child.
-static Outcome finish(pid_t pid, int to_child, const Input& input, int from_out, int from_err)
+// Feeds input to to_child (if open) while draining the child's two outputs,
+// then reaps the child.  With setup.count_writes the outputs are packet
+// sockets, so each read takes one write.
+static Outcome finish(pid_t pid, int to_child, const Input& input, int from_out, int from_err,
+                      const Launch& setup = Launch())
 {
     Outcome outcome{};
+    bool input_held = setup.input_after_error_line;
+    const int hold_ms = 30 * 1000;
+    int held_ms = 0;
     // The next byte to send: in input[piece], after `copies` whole copies of
     // it and `written` bytes of the next.
     size_t piece = 0, written = 0;
@@ -60,17 +67,24 @@ static Outcome finish(pid_t pid, int to_child, const Input& input, int from_out,
         }
     };
     skip_sent();
-    if (to_child >= 0 && piece == input.size()) {
-        close(to_child);
-        to_child = -1;
-    }
     while (from_out >= 0 || from_err >= 0 || to_child >= 0) {
-        pollfd fds[3] = {{from_out, POLLIN, 0}, {from_err, POLLIN, 0}, {to_child, POLLOUT, 0}};
-        if (poll(fds, 3, -1) < 0) {
+        if (input_held && (outcome.err.find('\n') != std::string::npos || from_err < 0 || held_ms >= hold_ms)) {
+            input_held = false;
+            outcome.err_before_input = outcome.err;
+        }
+        if (to_child >= 0 && !input_held && piece == input.size()) {
+            close(to_child);
+            to_child = -1;
+        }
+        pollfd fds[3] = {{from_out, POLLIN, 0}, {from_err, POLLIN, 0}, {input_held ? -1 : to_child, POLLOUT, 0}};
+        int ready = poll(fds, 3, input_held ? 100 : -1);
+        if (ready < 0) {
             if (errno == EINTR)
                 continue;
             fail("poll");
         }
+        if (ready == 0)
+            held_ms += 100;
         if (fds[2].revents) {
             const std::string& bytes = input[piece].bytes;
             ssize_t n = write(to_child, bytes.data() + written, bytes.size() - written);
@@ -85,6 +99,7 @@ static Outcome finish(pid_t pid, int to_child, const Input& input, int from_out,
         }
         int* sources[2] = {&from_out, &from_err};
         std::string* sinks[2] = {&outcome.out, &outcome.err};
+        std::vector<size_t>* writes[2] = {&outcome.out_writes, &outcome.err_writes};
         for (int i = 0; i < 2; ++i) {
             if (!fds[i].revents)
                 continue;
@@ -92,6 +107,8 @@ static Outcome finish(pid_t pid, int to_child, const Input& input, int from_out,
             ssize_t n = read(*sources[i], block, sizeof block);
             if (n > 0) {
                 sinks[i]->append(block, size_t(n));
+                if (setup.count_writes)
+                    writes[i]->push_back(size_t(n));
             } else if (n == 0 || errno != EINTR) {
                 close(*sources[i]);
                 *sources[i] = -1;
@@ -140,12 +157,21 @@ static void limit_address_space(unsigned long bytes)
     }
 }
 
-// Makes the pipes that will carry the child's standard output and error, then
-// forks.
-static pid_t fork_with_output_pipes(int out[2], int err[2])
+// Makes the pipes, or with packets the sockets, that will carry the child's
+// standard output and error, then forks.
+static pid_t fork_with_output_pipes(int out[2], int err[2], bool packets = false)
 {
-    make_pipe(out);
-    make_pipe(err);
+    if (packets) {
+        if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, out) != 0 ||
+            socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, err) != 0)
+            fail("socketpair");
+        // Each side only reads or only writes.
+        shutdown(out[0], SHUT_WR);
+        shutdown(err[0], SHUT_WR);
+    } else {
+        make_pipe(out);
+        make_pipe(err);
+    }
     pid_t pid = fork();
     if (pid < 0)
         fail("fork");
@@ -162,7 +188,9 @@ Outcome run_vwc(const Input& input, const Launch& setup)
     std::signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
     make_pipe(in);
-    pid_t pid = fork_with_output_pipes(out, err);
+    if (setup.in == Stdin::nonblocking_empty && fcntl(in[0], F_SETFL, O_NONBLOCK) != 0)
+        fail("fcntl");
+    pid_t pid = fork_with_output_pipes(out, err, setup.count_writes);
     if (pid == 0) {
         dup2(setup.in == Stdin::directory ? open(".", O_RDONLY | O_DIRECTORY) : in[0], 0);
         if (setup.out == Stdout::closed)
@@ -177,12 +205,17 @@ Outcome run_vwc(const Input& input, const Launch& setup)
     close(in[0]);
     close(out[1]);
     close(err[1]);
-    int to_child = in[1];
-    if (setup.in != Stdin::pipe) {
+    // An empty pipe left open sends nothing; a directory needs no pipe.
+    int to_child = in[1], held_open = -1;
+    if (setup.in == Stdin::nonblocking_empty)
+        std::swap(to_child, held_open);
+    else if (setup.in != Stdin::pipe) {
         close(to_child);
         to_child = -1;
     }
-    Outcome outcome = finish(pid, to_child, input, out[0], err[0]);
+    Outcome outcome = finish(pid, to_child, input, out[0], err[0], setup);
+    if (held_open >= 0)
+        close(held_open);
     if (setup.address_space_limit && memory_limit == MemoryLimit::sanitizer)
         drop_allocation_warnings(outcome.err);
     return outcome;

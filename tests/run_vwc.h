@@ -9,9 +9,16 @@ struct Outcome {
     std::string out;
     std::string err;
     int status;  // exit status, or 128 + signal number
+    // With Launch::count_writes, the length of each write, in order.
+    std::vector<size_t> out_writes, err_writes;
+    // With Launch::input_after_error_line, what standard error held when the
+    // input began.
+    std::string err_before_input;
 };
 
-enum class Stdin { pipe, directory };
+// nonblocking_empty: a pipe that is left open and empty, with O_NONBLOCK set,
+// as another program sharing standard input may leave it.
+enum class Stdin { pipe, directory, nonblocking_empty };
 enum class Stdout { pipe, full_device, closed };
 
 struct Launch {
@@ -19,6 +26,11 @@ struct Launch {
     Stdout out = Stdout::pipe;
     unsigned long address_space_limit = 0;  // bytes; 0 leaves it alone
     std::vector<std::string> args;
+    // Standard output and error are sockets that keep each write apart.
+    bool count_writes = false;
+    // No input is sent until standard error holds a whole line, or 30 s have
+    // passed: the program must write it before it reads.
+    bool input_after_error_line = false;
 };
 
 // Input sent as pieces in order, each as many times as it says: gigabytes
