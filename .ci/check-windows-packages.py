@@ -5,7 +5,8 @@
   e.g.   /usr/bin/python3 .ci/check-windows-packages.py dist build-windows-x86 build-windows-x64
 
 Each BUILD_DIR is a Windows preset's build folder, and PACKAGES the folder
-that holds the ZIP that cpack made there (dist/ after scripts/release.sh).
+that holds the ZIP that scripts/package.sh made of it (dist/ after
+scripts/release.sh).
 The version expected is the project's, from that folder's CMakeCache.txt.
 The ZIP must hold one folder with vwc.exe, README.txt, LICENSE.txt,
 NOTICES.txt and counter.v, the text files' lines all ending in CR LF.  Both the built
@@ -133,8 +134,8 @@ def check_build(packages, build):
     version = from_cache(build, "CMAKE_PROJECT_VERSION")
     license = Path(from_cache(build, "CMAKE_HOME_DIRECTORY"), "LICENSE").read_text()
     copyright = re.search(r"^Copyright .*$", license, re.M).group(0)
-    cpack_config = (build / "CPackConfig.cmake").read_text()
-    package = re.search(r'^set\(CPACK_PACKAGE_FILE_NAME "(.*)"\)$', cpack_config, re.M).group(1)
+    package_conf = (build / "package.conf").read_text()
+    package = re.search(r"^folder='(.*)'$", package_conf, re.M).group(1)
     path = packages / f"{package}.zip"
     check(f"{path}: there, of version {version}", path.is_file() and f"-{version}-" in path.name)
     if not path.is_file():

@@ -1,18 +1,17 @@
 # The portable build's packages.  The RPM, for the RHEL family, Fedora and
 # openSUSE, installs under /usr as the Debian package does, with the license
-# where those distributions keep licenses.  The tar.gz is one folder,
-# vwc-<version>-linux-<machine>/, made from the "portable" component alone
-# (cpack-config.cmake): the program beside its man page, license, README,
-# NOTICES and the example the README runs.
-set(CPACK_VWC_MACHINE ${CMAKE_SYSTEM_PROCESSOR})
-set(debian_arch_x86_64 amd64)
-set(debian_arch_aarch64 arm64)
+# where those distributions keep licenses; cpack makes it.  The tar.gz is one
+# folder, vwc-<version>-linux-<machine>/, made from the "portable" component
+# alone: the program beside its man page, license, README, NOTICES and the
+# example the README runs.
+set(VWC_PACKAGE_FORMATS "tgz rpm")
+set(VWC_PACKAGE_FOLDER vwc-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 
 # NOTICES names what vwc holds besides its own code, then gives musl's
 # copyright file as Debian ships it: every part of musl and its license.
 set(musl_copyright /usr/share/doc/musl/copyright)
 file(READ ${musl_copyright} MUSL_COPYRIGHT)
-execute_process(COMMAND dpkg-query -W -f=\${Version} musl-dev:${debian_arch_${CMAKE_SYSTEM_PROCESSOR}}
+execute_process(COMMAND dpkg-query -W -f=\${Version} musl-dev:${VWC_DEBIAN_ARCH}
                 OUTPUT_VARIABLE MUSL_VERSION COMMAND_ERROR_IS_FATAL ANY)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${musl_copyright})
 configure_file(doc/linux-notices.txt NOTICES @ONLY)
@@ -23,6 +22,11 @@ vwc_install_program(. COMPONENT portable EXCLUDE_FROM_ALL)
 install(FILES doc/vwc.1 LICENSE ${PROJECT_BINARY_DIR}/README ${PROJECT_BINARY_DIR}/NOTICES examples/counter.v
         DESTINATION . COMPONENT portable EXCLUDE_FROM_ALL)
 
+set(CPACK_PACKAGE_CONTACT "${VWC_CONTACT}")
+set(CPACK_PACKAGE_VENDOR "${VWC_VENDOR}")
+set(CPACK_PACKAGE_DESCRIPTION "${VWC_LONG_DESCRIPTION}")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
 set(CPACK_RPM_PACKAGE_RELEASE 1)
 set(CPACK_RPM_PACKAGE_LICENSE BSD-2-Clause)
@@ -39,8 +43,8 @@ set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/licenses /usr/share
 set(CPACK_RPM_USER_FILELIST "%license /usr/share/licenses/vwc/LICENSE" "%license /usr/share/licenses/vwc/NOTICES"
     "%doc /usr/share/doc/vwc/changelog.gz")
 # Two builds of one commit give the same bytes: the build time is the
-# commit's (SOURCE_DATE_EPOCH, from cpack-config.cmake), file times no later,
-# and no build machine's name.
+# commit's (SOURCE_DATE_EPOCH, which scripts/package.sh sets), file times no
+# later, and no build machine's name.
 set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${CPACK_PACKAGE_CONTACT}
 %define _build_id_links none
 %define _buildhost reproducible
@@ -68,3 +72,4 @@ foreach(line IN LISTS lines)
 endforeach()
 file(WRITE ${PROJECT_BINARY_DIR}/rpm-changelog "${rpm_changelog}")
 set(CPACK_RPM_CHANGELOG_FILE ${PROJECT_BINARY_DIR}/rpm-changelog)
+include(CPack)

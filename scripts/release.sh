@@ -19,35 +19,37 @@ if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
   echo "release.sh: commit or stash your changes first: a release is built from one commit" >&2
   exit 1
 fi
-# cpack copies the file mode of its scratch files, and so the umask, into the
-# .deb's archive headers.
 umask 022
-# CPack's Debian generator runs file; dpkg-shlibdeps (dpkg-dev) reads a
-# package's library dependencies from the symbols files of the libraries it
-# links: for the arm64 package, those of Debian's arm64 libraries, not of the
-# cross compiler's copies (libc6-arm64-cross).  rpmbuild comes with rpm.
-packages="file dpkg-dev rpm mingw-w64 g++-aarch64-linux-gnu libc6:arm64 libstdc++6:arm64 musl-dev musl-dev:arm64"
+# dpkg-shlibdeps (dpkg-dev) reads a package's library dependencies from the
+# symbols files of the libraries it links: for the arm64 package, those of
+# Debian's arm64 libraries, not of the cross compiler's copies
+# (libc6-arm64-cross).  rpmbuild comes with rpm, which cpack runs; zip makes
+# the ZIPs.  The bill of materials reads the exes' imports with pefile and
+# the RPMs with cpio.
+packages="dpkg-dev rpm zip mingw-w64 g++-aarch64-linux-gnu libc6:arm64 libstdc++6:arm64 musl-dev musl-dev:arm64
+          python3 python3-pefile cpio"
 [ -z "${VWC_SIGNING_KEY:-}" ] || packages="$packages gpg"
 sh scripts/install-deps.sh $packages
+
+# Every time in every file is the last commit's.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+export SOURCE_DATE_EPOCH
 
 # Each package is built in a folder of its own, made afresh, so that nothing
 # configured by hand in a build folder can leak into a release.
 rm -rf dist build-release
 mkdir dist
-package() {  # FOLDER GENERATORS CMAKE-ARGUMENTS...
-  dir=build-release/$1 generators=$2
-  shift 2
-  cmake "$@" -B "$dir" && cmake --build "$dir" && (cd "$dir" && cpack -G "$generators") || exit
-  for file in "$dir"/vwc_*.deb "$dir"/vwc-*.rpm "$dir"/vwc-*.tar.gz "$dir"/vwc-*.zip; do
-    [ ! -e "$file" ] || mv "$file" dist/
-  done
+package() {  # FOLDER CMAKE-ARGUMENTS...
+  dir=build-release/$1
+  shift
+  cmake "$@" -B "$dir" && cmake --build "$dir" && sh scripts/package.sh "$dir" dist || exit
 }
-package linux-x86_64 DEB -S . -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
-package linux-aarch64 DEB --preset linux-aarch64
-package portable-x86_64 "TGZ;RPM" --preset portable-x86_64
-package portable-aarch64 "TGZ;RPM" --preset portable-aarch64
-package windows-x86 ZIP --preset windows-x86
-package windows-x64 ZIP --preset windows-x64
+package linux-x86_64 -S . -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+package linux-aarch64 --preset linux-aarch64
+package portable-x86_64 --preset portable-x86_64
+package portable-aarch64 --preset portable-aarch64
+package windows-x86 --preset windows-x86
+package windows-x64 --preset windows-x64
 
 # The commit's files in one folder, each dated at the commit, with modes that
 # no one's git settings change; gzip -n leaves out the archive's own name and
@@ -55,6 +57,8 @@ package windows-x64 ZIP --preset windows-x64
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-release/linux-x86_64/CMakeCache.txt)
 git -c tar.umask=0022 archive --format=tar --prefix="vwc-$version/" -o "dist/vwc-$version.tar" HEAD
 gzip -9n "dist/vwc-$version.tar"
+# The bill of materials: every file, and what each program holds.
+/usr/bin/python3 scripts/sbom.py dist build-release/*
 cd dist
 files=$(ls | LC_ALL=C sort)
 sha256sum $files > SHA256SUMS
