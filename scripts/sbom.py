@@ -105,19 +105,14 @@ def upstream(package):
 def linked(map_file):
     """From the linker's map: each archive member taken, as (archive, member);
     each object file loaded; each shared library loaded.  Paths are absolute
-    and normalized; vwc's own objects are left out."""
+    and normalized; vwc's own objects are left out.  The map's headings are
+    in the builder's language: only its lines of paths are read.  A member
+    taken starts a line of its own; the map indents every other mention."""
     members, objects, shared = set(), set(), set()
-    in_members = False
     for line in map_file.read_text().splitlines():
-        if line.startswith("Archive member included"):
-            in_members = True
-        elif re.match(r"(Discarded input sections|Allocating common symbols|Memory Configuration"
-                      r"|Merging program properties|Linker script and memory map)", line):
-            in_members = False
-        if in_members:
-            member = re.match(r"(/\S+?\.a)\(([^)]+)\)", line)
-            if member:
-                members.add((os.path.normpath(member.group(1)), member.group(2)))
+        member = re.match(r"(/\S+?\.a)\(([^)]+)\)", line)
+        if member:
+            members.add((os.path.normpath(member.group(1)), member.group(2)))
         load = re.match(r"LOAD (/\S+)$", line)
         if load:
             path = os.path.normpath(load.group(1))
@@ -311,6 +306,8 @@ class Bom:
 def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
+    # readelf's and dpkg's words as read here, whatever the builder's locale.
+    os.environ["LC_ALL"] = "C"
     dist = Path(sys.argv[1])
     builds = [Path(b) for b in sys.argv[2:]]
     version = read_conf(builds[0])["version"]
