@@ -32,15 +32,16 @@ for p in $missing; do
 done
 echo "installing:$missing"
 
-# apt-get, with its messages in $err.  Another apt or dpkg may be at work, as
-# on a fresh machine busy with its first upgrades.  apt-get waits for dpkg's
-# locks when told to, but fails at once on the package lists' and the
-# download cache's (apt 2.6): then it is run again, for up to 10 minutes too.
+# apt-get, with its messages in $err, in English for this script to read.
+# Another apt or dpkg may be at work, as on a fresh machine busy with its
+# first upgrades.  apt-get waits for dpkg's locks when told to, but fails at
+# once on the package lists' and the download cache's (apt 2.6): then it is
+# run again, for up to 10 minutes too.
 err=$(mktemp)
 trap 'rm -f "$err"' EXIT
 apt_get() {
   waited=0
-  until $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 "$@" 2>"$err"; do
+  until $sudo env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 "$@" 2>"$err"; do
     if ! grep -q '/lock' "$err" || [ $waited -ge 600 ]; then
       return 1
     fi
@@ -71,7 +72,7 @@ update_lists() {
 
 updated=no
 for p in $missing; do
-  if ! apt-cache policy "$p" 2>/dev/null | grep -q '^  Candidate: [^(]'; then
+  if ! LC_ALL=C apt-cache policy "$p" 2>/dev/null | grep -q '^  Candidate: [^(]'; then
     update_lists
     updated=yes
     break
