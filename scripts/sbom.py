@@ -85,9 +85,14 @@ class Debian:
                     break
             else:
                 sys.exit(f"sbom.py: no installed package holds {path}")
-            fields = run("dpkg-query", "-W", "-f=${Package}\t${Architecture}\t${Version}", name).decode()
-            self.owners[path] = tuple(fields.split("\t"))
+            self.owners[path] = self.package(name)
         return self.owners[path]
+
+    @staticmethod
+    def package(name):
+        """(name, arch, version) of an installed package."""
+        fields = run("dpkg-query", "-W", "-f=${Package}\t${Architecture}\t${Version}", name).decode()
+        return tuple(fields.split("\t"))
 
     def purl(self, package, arch, version):
         epoch, _, upstream = version.rpartition(":")
@@ -183,11 +188,11 @@ class Bom:
         self.dependencies = []    # {"ref", "dependsOn"}
         self.runtime = []         # components loaded at run time, not held in any package
 
-    def library(self, ref, path_package, linkage, files, **more):
+    def library(self, ref, path_package, linkage, files, description=None, **more):
         """A component for what one Debian package gave a program."""
         package, arch, version = path_package
         name, license = upstream(package)
-        return component(ref, "library", name, version, license,
+        return component(ref, "library", name, version, license, description=description,
                          purl=self.debian.purl(package, arch, version),
                          properties=properties(linkage=linkage, debian_package=f"{package}:{arch}", **more),
                          components=files)
@@ -227,13 +232,20 @@ class Bom:
                     sys.exit(f"sbom.py: {ref} needs {soname}, which the linker did not load")
                 by_package.setdefault(self.debian.owner(loaded[soname]), []).append(loaded[soname])
             for owner, paths in sorted(by_package.items()):
-                lib_ref = f"{ref}#{owner[0]}:{owner[1]}"
+                # A cross build links with the cross compiler's copy
+                # (libc6-arm64-cross); at run time the machine's own package
+                # is loaded (libc6:arm64), whose symbols gave the floor.
                 base = re.sub(r"-\w+-cross$", "", owner[0])
+                runtime = self.debian.package(f"{base}:{conf['debian_arch']}")
+                lib_ref = f"{ref}#{runtime[0]}:{runtime[1]}"
                 floor = ", ".join(d for d in depends.split(", ") if re.match(rf"{re.escape(base)}( |$)", d))
                 files = [{"type": "file", "bom-ref": f"{lib_ref}/{os.path.basename(p)}", "name": os.path.basename(p),
                           "properties": properties(path=p)} for p in sorted(paths)]
-                self.runtime.append(self.library(lib_ref, owner, "dynamic", files, debian_requires=floor,
-                                                 description="loaded at run time; the version is the one linked against"))
+                self.runtime.append(self.library(
+                    lib_ref, runtime, "dynamic", files, debian_requires=floor,
+                    linked_with=f"{owner[0]}:{owner[1]} {owner[2]}",
+                    description="loaded at run time, at least the version the package requires; "
+                                "the version is the build machine's"))
                 needs.append(lib_ref)
         else:
             import_libraries = {os.path.basename(archive).lower(): archive for archive, _ in members}

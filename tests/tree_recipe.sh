@@ -57,3 +57,14 @@ chmod 000 "$work/rtl/sub"
 run 1
 grep -q "rtl/sub" "$work/err" || { cat "$work/err"; fail "no message names rtl/sub"; }
 echo "one folder unreadable: status 1 and $(cat "$work/err")"
+chmod 755 "$work/rtl/sub"
+
+# No file at all: a report of zeros, and no vwc run on nothing.
+zeros=$("$work/bin/vwc" < /dev/null)
+find "$work/rtl" -name '*.v' -type f -delete
+run 0
+[ "$(cat "$work/out")" = "$zeros" ] && [ ! -s "$work/err" ] || { cat "$work/out" "$work/err"; fail "a tree with no file"; }
+rm -rf "$work/rtl"
+run 1
+grep -q "rtl" "$work/err" && [ "$(cat "$work/out")" = "$zeros" ] || { cat "$work/out" "$work/err"; fail "no tree"; }
+echo "no file: status 0 and a report of zeros; no folder: status 1 and $(cat "$work/err")"
