@@ -47,8 +47,8 @@ UPSTREAMS = [
 WINDOWS_DLL_LICENSE = "LicenseRef-Microsoft-Windows"
 
 
-def run(*command, data=None):
-    return subprocess.run(command, input=data, capture_output=True, check=True).stdout
+def run(*command):
+    return subprocess.run(command, capture_output=True, check=True).stdout
 
 
 def sha256(data):
