@@ -180,6 +180,12 @@ def properties(**values):
     return [{"name": f"vwc:{key.replace('_', '-')}", "value": value} for key, value in values.items() if value]
 
 
+def file_parts(ref, parts):
+    """Components for the files, (path, name) in order, that one package gave a program."""
+    return [{"type": "file", "bom-ref": f"{ref}/{name}", "name": name, "properties": properties(path=path)}
+            for path, name in parts]
+
+
 class Bom:
     def __init__(self, dist, version):
         self.dist, self.version = dist, version
@@ -197,16 +203,12 @@ class Bom:
                          properties=properties(linkage=linkage, debian_package=f"{package}:{arch}", **more),
                          components=files)
 
-    def add_program(self, package_file, inside, build, conf):
+    def add_program(self, package_file, inside, conf, linked_in):
         data = program_bytes(package_file, inside)
         ref = f"{package_file.name}/{inside}"
-        members, objects, shared = linked(build / "vwc.map")
+        members, objects, shared, flex_package, stated = linked_in
         statics, needs = [], []
 
-        flex, stated = flex_version(build)
-        flex_package = self.debian.owner(flex)
-        if not flex_package[2].startswith(stated):
-            sys.exit(f"sbom.py: {build}/verilog.cpp says flex {stated}, dpkg says {flex_package[2]}")
         statics.append(self.library(f"{ref}#flex", flex_package, "static", None,
                                     description=f"the scanner engine that flex {stated} generated, compiled into vwc"))
         # Start files and archive members, grouped by the package that holds them.
@@ -218,9 +220,8 @@ class Bom:
                 (archive, f"{os.path.basename(archive)}({member})"))
         for owner, parts in sorted(by_package.items()):
             lib_ref = f"{ref}#{owner[0]}:{owner[1]}"
-            files = [{"type": "file", "bom-ref": f"{lib_ref}/{name}", "name": name,
-                      "properties": properties(path=path)} for path, name in sorted(parts, key=lambda p: p[1])]
-            statics.append(self.library(lib_ref, owner, "static", files))
+            statics.append(self.library(lib_ref, owner, "static",
+                                        file_parts(lib_ref, sorted(parts, key=lambda part: part[1]))))
 
         if data.startswith(b"\x7fELF"):
             depends = run("dpkg-deb", "-f", str(package_file), "Depends").decode().strip() \
@@ -239,10 +240,9 @@ class Bom:
                 runtime = self.debian.package(f"{base}:{conf['debian_arch']}")
                 lib_ref = f"{ref}#{runtime[0]}:{runtime[1]}"
                 floor = ", ".join(d for d in depends.split(", ") if re.match(rf"{re.escape(base)}( |$)", d))
-                files = [{"type": "file", "bom-ref": f"{lib_ref}/{os.path.basename(p)}", "name": os.path.basename(p),
-                          "properties": properties(path=p)} for p in sorted(paths)]
                 self.runtime.append(self.library(
-                    lib_ref, runtime, "dynamic", files, debian_requires=floor,
+                    lib_ref, runtime, "dynamic", file_parts(lib_ref, [(p, os.path.basename(p)) for p in sorted(paths)]),
+                    debian_requires=floor,
                     linked_with=f"{owner[0]}:{owner[1]} {owner[2]}",
                     description="loaded at run time, at least the version the package requires; "
                                 "the version is the build machine's"))
@@ -273,13 +273,19 @@ class Bom:
     def add_build(self, build):
         conf = read_conf(build)
         program = conf["program"]
+        # What went into the program, the same in each of the build's packages.
+        flex, stated = flex_version(build)
+        flex_package = self.debian.owner(flex)
+        if not flex_package[2].startswith(stated):
+            sys.exit(f"sbom.py: {build}/verilog.cpp says flex {stated}, dpkg says {flex_package[2]}")
+        linked_in = (*linked(build / "vwc.map"), flex_package, stated)
         for name in (build / "packages").read_text().split():
             package_file = self.dist / name
             if name.endswith((".deb", ".rpm")):
                 inside = f"usr/bin/{program}"
             else:
                 inside = f"{conf['folder']}/{program}"
-            self.files[name] = self.file(package_file, [self.add_program(package_file, inside, build, conf)])
+            self.files[name] = self.file(package_file, [self.add_program(package_file, inside, conf, linked_in)])
             self.dependencies.append({"ref": name, "dependsOn": [f"{name}/{inside}"]})
 
     def file(self, path, programs=None):
