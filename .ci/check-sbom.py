@@ -81,11 +81,12 @@ def main():
                             if r in every and prop(every[r], "vwc:linkage") == "dynamic")
             check(f"{ref}: the DLLs objdump -p lists, {', '.join(dlls)}, and no others", dlls and dlls == listed, listed)
 
+    version = bom["metadata"]["component"]["version"]
     for machine, arch in (("x86_64", "amd64"), ("aarch64", "arm64")):
         musl = subprocess.run(["dpkg-query", "-W", "-f=${Version}", f"musl-dev:{arch}"],
                               capture_output=True, text=True, check=True).stdout
-        portable = [p for p in programs if p["bom-ref"].startswith((f"vwc-{bom['metadata']['component']['version']}-1.{machine}.rpm/",
-                                                                     f"vwc-{bom['metadata']['component']['version']}-linux-{machine}.tar.gz/"))]
+        portable = [p for p in programs
+                    if p["bom-ref"].startswith((f"vwc-{version}-1.{machine}.rpm/", f"vwc-{version}-linux-{machine}.tar.gz/"))]
         check(f"portable {machine}: the tar.gz and the RPM", len(portable) == 2, [p["bom-ref"] for p in portable])
         for program in portable:
             libraries = [c for c in program.get("components", []) if c["name"] == "musl"]

@@ -108,11 +108,12 @@ in_root() {
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     bash -c "cd /root/vwc && $1" </dev/null 2>&1 | tee "$work/log"
 }
+logged() {  # PATTERN WHAT: the last command printed a line that matches, as install-deps.sh should WHAT
+  grep -q "$1" "$work/log" || { echo "install-deps.sh did not $2"; exit 1; }
+}
 broken_source_warned() {
-  grep -q "^install-deps.sh: warning: apt-get update failed: .*127\.0\.0\.1:$port.*Mirror sync in progress" "$work/log" || {
-    echo "install-deps.sh did not warn of the broken source"
-    exit 1
-  }
+  logged "^install-deps.sh: warning: apt-get update failed: .*127\.0\.0\.1:$port.*Mirror sync in progress" \
+    "warn of the broken source"
 }
 
 # The Quick start's two commands, as the README gives them.
@@ -138,10 +139,8 @@ if $broken_source; then
     exit 1
   fi
   broken_source_warned
-  grep -q "^install-deps.sh: cannot install vwc-no-such-package: Unable to locate package vwc-no-such-package" "$work/log" || {
-    echo "install-deps.sh did not name the missing package"
-    exit 1
-  }
+  logged "^install-deps.sh: cannot install vwc-no-such-package: Unable to locate package vwc-no-such-package" \
+    "name the missing package"
   timed "a missing package fails by name"
 fi
 

@@ -4,9 +4,10 @@
 # portable program for x86-64 and 64-bit ARM Linux, each as a tar.gz and an
 # RPM; ZIPs of the 32-bit (the Windows console on x86, vwc's own platform)
 # and 64-bit vwc.exe; the bill of materials, vwc-VERSION.cdx.json; and
-# SHA256SUMS over them all (cd dist && sha256sum -c SHA256SUMS checks them).  With VWC_SIGNING_KEY naming a key in the
-# caller's GnuPG keyring, also SHA256SUMS.asc, a detached signature of
-# SHA256SUMS.  Two checkouts of one commit give the same bytes.
+# SHA256SUMS over them all (cd dist && sha256sum -c SHA256SUMS checks them).
+# With VWC_SIGNING_KEY naming a key in the caller's GnuPG keyring, also
+# SHA256SUMS.asc, a detached signature of SHA256SUMS.  Two checkouts of one
+# commit give the same bytes.
 set -eu
 cd "$(dirname "$0")/.."
 # The source tarball is the commit, as git archive writes it.
