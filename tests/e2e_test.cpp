@@ -96,10 +96,19 @@ static void PrintTo(const CountCase& c, std::ostream* os) { *os << c.name; }
 
 class CountTest : public testing::TestWithParam<CountCase> {};
 
+// Where the program's counts start: 0 for vwc, 2^32 - 1 for vwc_past_2e32
+// (--counts-from), whose words figure then starts at twice that.
+static long long counts_from = 0;
+
 TEST_P(CountTest, PrintsReport)
 {
     const CountCase& c = GetParam();
-    expect_report(run_vwc(c.input), windows ? c.text_mode : c.posix);
+    Counts counts = windows ? c.text_mode : c.posix;
+    counts.keywords += counts_from;
+    counts.lines += counts_from;
+    counts.words += 2 * counts_from;
+    counts.chars += counts_from;
+    expect_report(run_vwc(c.input), counts);
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, CountTest, testing::ValuesIn(count_cases),
@@ -234,10 +243,11 @@ TEST(Terminal, ScansTypedLinesUntilEndOfInput)
 }
 
 // ---------------------------------------------------------------------------
-// Gigabytes through a pipe: run only when VWC_HUGE_TESTS=1.  The token rows
-// run only where the suite is given --token-limits: on a program whose
-// address space holds the engine's largest buffer and that runs at full speed.
-static bool token_limits = false;
+// Gigabytes through a pipe, one row at a time: --huge=ROW registers that row
+// alone, and it is all that runs.  CMake registers the rows as CTest tests
+// only where asked to (VWC_HUGE_TESTS), and the token rows only for programs
+// whose address space holds the engine's largest buffer and that run at
+// full speed.
 
 // The engine's buffer grows by doubling up to 1 GiB and no further, and a
 // token must leave two bytes of it free.
@@ -256,8 +266,7 @@ static Input operator+(Input a, const Input& b)
 }
 
 struct HugeCase {
-    const char* name;
-    bool token_limit;
+    std::string name;
     Input input;
     Counts counts;
     std::string message;  // the failure expected instead of a report, if any
@@ -270,35 +279,37 @@ static std::vector<HugeCase> huge_cases()
         block += "module abc;\n";
     const std::string overflow = "fatal error - scanner input buffer overflow";
     return {
-        {"counts_past_the_largest_32bit_value", false, {{block, 2000}}, {200000000, 200000000, 400000000, 2200000000}, ""},
-        {"largest_token_is_counted", true, Input{{"x"}} + run_of('_', largest_token - 1) + Input{{"\n"}},
+        {"counts_past_the_largest_32bit_value", {{block, 2000}}, {200000000, 200000000, 400000000, 2200000000}, ""},
+        {"largest_token_is_counted", Input{{"x"}} + run_of('_', largest_token - 1) + Input{{"\n"}},
          {0, 1, 1, largest_token + 1}, ""},
-        {"token_past_the_limit_is_refused", true, Input{{"x"}} + run_of('_', largest_token) + Input{{"\n"}}, {}, overflow},
-        {"blank_run_past_the_limit_is_refused", true, run_of(' ', 1100ull << 20) + Input{{"x\n"}}, {}, overflow},
+        {"token_past_the_limit_is_refused", Input{{"x"}} + run_of('_', largest_token) + Input{{"\n"}}, {}, overflow},
+        {"blank_run_past_the_limit_is_refused", run_of(' ', 1100ull << 20) + Input{{"x\n"}}, {}, overflow},
     };
 }
 
-static void PrintTo(const HugeCase& c, std::ostream* os) { *os << c.name; }
+class HugeTest : public testing::Test {
+public:
+    explicit HugeTest(HugeCase c) : c(std::move(c)) {}
+    void TestBody() override
+    {
+        Outcome outcome = run_vwc(c.input);
+        if (c.message.empty())
+            expect_report(outcome, c.counts);
+        else
+            expect_failure(outcome, c.message);
+    }
 
-class HugeTest : public testing::TestWithParam<HugeCase> {};
+private:
+    HugeCase c;
+};
 
-TEST_P(HugeTest, Streams)
+static void register_huge_row(const std::string& name)
 {
-    const HugeCase& c = GetParam();
-    const char* wanted = std::getenv("VWC_HUGE_TESTS");
-    if (!wanted || std::string(wanted) != "1")
-        GTEST_SKIP() << "set VWC_HUGE_TESTS=1 to stream gigabytes";
-    if (c.token_limit && !token_limits)
-        GTEST_SKIP() << "token limits are tested on native builds (--token-limits)";
-    Outcome outcome = run_vwc(c.input);
-    if (c.message.empty())
-        expect_report(outcome, c.counts);
-    else
-        expect_failure(outcome, c.message);
+    for (HugeCase& c : huge_cases())
+        if (c.name == name)
+            testing::RegisterTest("Huge", c.name.c_str(), nullptr, nullptr, __FILE__, __LINE__,
+                                  [c]() -> testing::Test* { return new HugeTest(c); });
 }
-
-INSTANTIATE_TEST_SUITE_P(Huge, HugeTest, testing::ValuesIn(huge_cases()),
-                         [](const testing::TestParamInfo<HugeCase>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------
 struct FailureCase {
@@ -354,11 +365,14 @@ INSTANTIATE_TEST_SUITE_P(Failures, FailureTest, testing::ValuesIn(failure_cases(
 
 // ---------------------------------------------------------------------------
 // Usage: vwc_e2e [gtest flags] --platform=posix|windows [--memory-limit=rlimit|sanitizer|qemu]
-//                [--token-limits] PROGRAM [ARGS...]
+//                [--counts-from=N | --huge=ROW] PROGRAM [ARGS...]
+// --counts-from: the program's counts start at N (vwc_past_2e32); only the
+// count table runs.  --huge: only that gigabyte row runs.
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
     bool usable = true;
+    std::string huge_row;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (!command_under_test.empty())
@@ -371,8 +385,10 @@ int main(int argc, char** argv)
             memory_limit = MemoryLimit::sanitizer;
         else if (arg == "--memory-limit=qemu")
             memory_limit = MemoryLimit::qemu;
-        else if (arg == "--token-limits")
-            token_limits = true;
+        else if (arg.rfind("--counts-from=", 0) == 0)
+            counts_from = std::atoll(arg.c_str() + 14);
+        else if (arg.rfind("--huge=", 0) == 0)
+            huge_row = arg.substr(7);
         else if (arg.rfind("--", 0) == 0)
             usable = false;
         else
@@ -380,10 +396,22 @@ int main(int argc, char** argv)
     }
     if (!usable || (command_under_test.empty() && !testing::GTEST_FLAG(list_tests))) {
         std::fprintf(stderr,
-                     "usage: %s --platform=posix|windows [--memory-limit=rlimit|sanitizer|qemu] [--token-limits] "
-                     "PROGRAM [ARGS...]\n",
+                     "usage: %s --platform=posix|windows [--memory-limit=rlimit|sanitizer|qemu] "
+                     "[--counts-from=N | --huge=ROW] PROGRAM [ARGS...]\n",
                      argv[0]);
         return 2;
     }
-    return RUN_ALL_TESTS();
+    if (counts_from != 0)
+        testing::GTEST_FLAG(filter) = "Inputs/CountTest.*";
+    if (!huge_row.empty()) {
+        register_huge_row(huge_row);
+        testing::GTEST_FLAG(filter) = "Huge.*";
+    }
+    int status = RUN_ALL_TESTS();
+    // A row that is misnamed, or a table that is gone, must not pass.
+    if (testing::UnitTest::GetInstance()->test_to_run_count() == 0) {
+        std::fprintf(stderr, "%s: no test ran\n", argv[0]);
+        return 1;
+    }
+    return status;
 }
