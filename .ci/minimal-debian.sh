@@ -7,7 +7,9 @@
 # --broken-source: the root also has an apt source, served from 127.0.0.1,
 #   whose Release and Packages disagree, as on a mirror in the middle of a
 #   sync; and no package lists, so that install-deps.sh must update them.
-#   It must warn and go on, and fail by name on a package no source has.
+#   It must warn and go on.  The source is taken away once that is shown.
+# Either way install-deps.sh must fail by name on a package no source has,
+# and at once, in one line, for a user who is not root and has no sudo.
 # --release: then release.sh, and its sums are checked.
 # The server and the root are removed at the end, whatever happened.
 set -euo pipefail
@@ -127,22 +129,35 @@ while IFS= read -r command; do
   step="Quick start $n: $command"
   echo "== $step"
   in_root "$command"
-  ! $broken_source || [ $n -gt 1 ] || broken_source_warned
+  if $broken_source && [ $n -eq 1 ]; then
+    broken_source_warned
+    # Shown: the rest need not wait on its retries.
+    rm "$root/etc/apt/sources.list.d/broken.list"
+    kill "$server"
+    server=""
+  fi
   timed "Quick start $n"
 done <<<"$quick_start"
 
-if $broken_source; then
-  step="a package that no source has"
-  echo "== $step"
-  if in_root "sh scripts/install-deps.sh vwc-no-such-package"; then
-    echo "install-deps.sh installed a package that does not exist"
-    exit 1
-  fi
-  broken_source_warned
-  logged "^install-deps.sh: cannot install vwc-no-such-package: Unable to locate package vwc-no-such-package" \
-    "name the missing package"
-  timed "a missing package fails by name"
+step="a package that no source has"
+echo "== $step"
+if in_root "sh scripts/install-deps.sh vwc-no-such-package"; then
+  echo "install-deps.sh installed a package that does not exist"
+  exit 1
 fi
+logged "^install-deps.sh: cannot install vwc-no-such-package: Unable to locate package vwc-no-such-package" \
+  "name the missing package"
+timed "a missing package fails by name"
+
+step="a user who is not root and has no sudo"
+echo "== $step"
+if in_root "setpriv --reuid=nobody --regid=nogroup --clear-groups -- sh scripts/install-deps.sh vwc-no-such-package"; then
+  echo "install-deps.sh succeeded for a user who cannot install"
+  exit 1
+fi
+[ "$(cat "$work/log")" = "install-deps.sh: cannot install vwc-no-such-package: not root, and there is no sudo" ] ||
+  { echo "install-deps.sh did not say at once, in one line, why it cannot install"; exit 1; }
+timed "no root and no sudo: one line"
 
 if $release; then
   step="release.sh"

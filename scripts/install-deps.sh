@@ -1,8 +1,9 @@
 #!/bin/sh
-# Installs the Debian or Ubuntu packages that building and testing vwc needs,
-# plus any named on the command line, skipping those already installed.  A
-# package of another architecture, such as wine32:i386, has that
-# architecture enabled first.  Safe to run again.
+# Installs the Debian or Ubuntu packages that building and testing vwc needs
+# (groff for the man page's check), plus any named on the command line,
+# skipping those already installed.  A package of another architecture, such
+# as wine32:i386, has that architecture enabled first.  Safe to run again.
+# Run as root, or as a user whom sudo lets in.
 #
 # The package lists are updated only when some package has no candidate in
 # them, or a download shows them stale.  A list that fails to update, as
@@ -11,15 +12,26 @@
 # Exits 1, naming each package that could not be installed, when one could
 # not.
 set -eu
-packages="flex cmake make g++ libgtest-dev $*"
+packages="flex cmake make g++ libgtest-dev groff-base $*"
 missing=""
 for p in $packages; do
   case " $missing " in *" $p "*) continue ;; esac
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
 done
 [ -z "$missing" ] && exit 0
+# Not root: sudo, if it lets this user in.  Said at once, in one line, when
+# nothing can be installed.
 sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo > /dev/null 2>&1; then
+    why="not root, and there is no sudo"
+  elif sudo -n true 2> /dev/null || { [ -t 0 ] && sudo -v; }; then
+    sudo=sudo
+  else
+    why="not root, and sudo does not let $(id -un) in"
+  fi
+  [ -n "$sudo" ] || { echo "install-deps.sh: cannot install$missing: $why" >&2; exit 1; }
+fi
 for p in $missing; do
   case $p in
     *:*) arch=${p#*:}
