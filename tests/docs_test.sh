@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# What the docs say is what vwc does: every report of examples/counter.v that
+# a doc prints is what VWC prints for it; the man page has no groff warning;
+# every version of vwc the docs spell is the project's.
+#   usage: docs_test.sh VWC SOURCE_DIR
+set -euo pipefail
+vwc=$1 source=$2
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+expected=$("$vwc" < "$source/examples/counter.v")
+
+# A report is the header line and the line after it, printed within five
+# lines after a command that runs vwc on counter.v. Each is printed as
+# "LINE<TAB>header<TAB>counts", leading blanks taken off.
+reports() {
+  awk '/vwc(\.exe)? *< *([^ "]*\/)?counter\.v/ { armed = 5; next }
+       armed { sub(/^[ \t]+/, "")
+               if ($0 == "*** Results from Verilog scanner:") { start = FNR; header = $0; armed = 0; next }
+               armed-- }
+       start { sub(/^[ \t]+/, ""); printf "%d\t%s\t%s\n", start, header, $0; start = 0 }' "$1"
+}
+
+for doc in README.md doc/vwc.1 doc/linux-readme.txt windows/README.txt; do
+  found=0
+  while IFS=$'\t' read -r line header counts; do
+    found=$((found + 1))
+    if [ "$header"$'\n'"$counts" != "$expected" ]; then
+      fail "$doc:$line prints a report of counter.v that vwc does not:"
+      diff <(echo "$expected") <(printf '%s\n%s\n' "$header" "$counts") | sed -n 's/^[<>]/  &/p' || true
+      echo "  (< is what vwc prints, > what $doc says)"
+    fi
+  done < <(reports "$source/$doc")
+  [ "$found" -gt 0 ] || fail "$doc prints no report of vwc run on counter.v"
+  echo "$doc: $found report(s) of counter.v checked"
+done
+
+warnings=$(groff -man -ww -z "$source/doc/vwc.1" 2>&1)
+[ -z "$warnings" ] || fail "groff warns on doc/vwc.1:"$'\n'"$warnings"
+
+# The version is set once, in project(); a doc that spells one (vwc-1.2.3,
+# vwc_1.2.3, "vwc 1.2.3") must spell that one.
+version=$(sed -n 's/^project(vwc VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
+[ -n "$version" ] || fail "no version in CMakeLists.txt's project()"
+grep -q "^\.TH .* \"vwc $version\"" "$source/doc/vwc.1" ||
+  fail "doc/vwc.1's .TH line does not name vwc $version: $(grep '^\.TH' "$source/doc/vwc.1")"
+while IFS=: read -r doc line spelled; do
+  [ "${spelled:4}" = "$version" ] || fail "$doc:$line spells ${spelled}, but the version is $version"
+done < <(cd "$source" && grep -noE 'vwc[-_ ][0-9]+\.[0-9]+\.[0-9]+' README.md CONTRIBUTING.md RELEASING.md doc/vwc.1 || true)
+echo "versions in the docs: $version, as in CMakeLists.txt"
+
+exit $failed
