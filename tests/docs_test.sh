@@ -39,14 +39,16 @@ warnings=$(groff -man -ww -z "$source/doc/vwc.1" 2>&1)
 [ -z "$warnings" ] || fail "groff warns on doc/vwc.1:"$'\n'"$warnings"
 
 # The version is set once, in project(); a doc that spells one (vwc-1.2.3,
-# vwc_1.2.3, "vwc 1.2.3") must spell that one.
+# vwc_1.2.3, "vwc 1.2.3") must spell that one. The man page's .TH line must.
 version=$(sed -n 's/^project(vwc VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
 [ -n "$version" ] || fail "no version in CMakeLists.txt's project()"
-grep -q "^\.TH .* \"vwc $version\"" "$source/doc/vwc.1" ||
-  fail "doc/vwc.1's .TH line does not name vwc $version: $(grep '^\.TH' "$source/doc/vwc.1")"
-while IFS=: read -r doc line spelled; do
-  [ "${spelled:4}" = "$version" ] || fail "$doc:$line spells ${spelled}, but the version is $version"
-done < <(cd "$source" && grep -noE 'vwc[-_ ][0-9]+\.[0-9]+\.[0-9]+' README.md CONTRIBUTING.md RELEASING.md doc/vwc.1 || true)
-echo "versions in the docs: $version, as in CMakeLists.txt"
+grep -qE '^\.TH .*"vwc [0-9]+\.[0-9]+\.[0-9]+"' "$source/doc/vwc.1" || fail "doc/vwc.1's .TH line names no version"
+wrong=$(cd "$source" && grep -noE 'vwc[-_ ][0-9]+\.[0-9]+\.[0-9]+' README.md CONTRIBUTING.md RELEASING.md doc/vwc.1 |
+        grep -v ":vwc.$version\$" | sort -u) || true
+if [ -n "$wrong" ]; then
+  fail "the version is $version, but these docs spell another (file:line:spelling):"$'\n'"$wrong"
+else
+  echo "versions in the docs: $version, as in CMakeLists.txt"
+fi
 
 exit $failed
