@@ -10,15 +10,15 @@ fail() { echo "FAIL: $*"; failed=1; }
 
 expected=$("$vwc" < "$source/examples/counter.v")
 
-# A report is the header line and the line after it, printed within five
-# lines after a command that runs vwc on counter.v. Each is printed as
-# "LINE<TAB>header<TAB>counts", leading blanks taken off.
+# A report is a "Verilog keywords=" line and the line before it, printed
+# within six lines after a command that runs vwc on counter.v. Each is
+# printed as "LINE<TAB>line before<TAB>counts line", leading blanks taken off.
 reports() {
-  awk '/vwc(\.exe)? *< *([^ "]*\/)?counter\.v/ { armed = 5; next }
-       armed { sub(/^[ \t]+/, "")
-               if ($0 == "*** Results from Verilog scanner:") { start = FNR; header = $0; armed = 0; next }
-               armed-- }
-       start { sub(/^[ \t]+/, ""); printf "%d\t%s\t%s\n", start, header, $0; start = 0 }' "$1"
+  awk '{ line = $0; sub(/^[ \t]+/, "", line) }
+       armed && line ~ /^Verilog keywords=/ { printf "%d\t%s\t%s\n", FNR - 1, before, line; armed = 0 }
+       armed { armed-- }
+       /vwc(\.exe)? *< *([^ "]*\/)?counter\.v/ { armed = 6 }
+       { before = line }' "$1"
 }
 
 for doc in README.md doc/vwc.1 doc/linux-readme.txt windows/README.txt; do
