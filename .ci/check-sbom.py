@@ -10,7 +10,7 @@ SHA-256, and SHA256SUMS lists the bill itself.  Each program names the flex
 engine.  Each DLL that objdump -p lists for each exe is a dependency of that
 exe.  The portable programs' musl is the version dpkg gives, and no iconv
 member is listed, while nm on the unstripped program finds no iconv symbol.
-(The schema is checked apart, by CycloneDX's own validator.)
+(.ci/sbom/check.sh runs this after checking the bill against CycloneDX's schema.)
 """
 import hashlib
 import json
