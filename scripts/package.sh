@@ -81,7 +81,12 @@ with zipfile.ZipFile(sys.argv[1], "w") as archive:
       made "$out/$folder.zip"
       ;;
     rpm)
-      (cd "$build" && cpack -G RPM > /dev/null)
+      # rpmbuild clamps each file's time to SOURCE_DATE_EPOCH, but keeps an
+      # older one, such as that of a LICENSE checked out before the commit
+      # was made: what cpack stages gets the commit's time first.
+      echo 'execute_process(COMMAND find "${CPACK_TEMPORARY_INSTALL_DIRECTORY}" -exec
+              touch -h -d "@$ENV{SOURCE_DATE_EPOCH}" {} + COMMAND_ERROR_IS_FATAL ANY)' > "$stage/stamp.cmake"
+      (cd "$build" && cpack -G RPM -D CPACK_PRE_BUILD_SCRIPTS="$stage/stamp.cmake" > /dev/null)
       for rpm in "$build"/vwc-*.rpm; do mv "$rpm" "$out/" && made "$out/${rpm##*/}"; done
       ;;
   esac
