@@ -43,7 +43,7 @@ at_exit() {
 }
 trap at_exit EXIT
 fail() { echo "$current: $*"; exit 1; }
-install() { sh scripts/install-deps.sh "$@"; }
+needs() { sh scripts/install-deps.sh "$@"; }
 
 # The version is the source tarball's, vwc-VERSION.tar.gz.
 version=$(ls "$dist" | sed -n 's/^vwc-\([0-9][0-9.]*\)\.tar\.gz$/\1/p')
@@ -65,7 +65,7 @@ check_sums() {
   [ "$(awk '{ print $2 }' "$dist/SHA256SUMS" | xargs)" = "$packages" ] || fail "SHA256SUMS does not list exactly $packages"
   (cd "$dist" && sha256sum --quiet --strict -c SHA256SUMS) || fail "a sum does not verify"
   if [ -n "$signature" ]; then
-    install gpg
+    needs gpg
     gpg --verify "$dist/SHA256SUMS.asc" "$dist/SHA256SUMS" || fail "SHA256SUMS.asc does not verify"
   fi
   echo "SHA256SUMS lists every package and verifies${signature:+, and so does its signature}"
@@ -73,7 +73,7 @@ check_sums() {
 
 check_debs() {
   local arch deb
-  install lintian qemu-user libc6-arm64-cross
+  needs lintian qemu-user libc6-arm64-cross
   lintian --display-info --pedantic --fail-on error,warning,info,pedantic "$dist"/*.deb || fail "lintian"
   for arch in amd64 arm64; do
     deb=$dist/vwc_${version}_$arch.deb
@@ -91,12 +91,12 @@ check_debs() {
 }
 
 check_portable() {
-  install rpm rpmlint cpio mmdebstrap qemu-user binutils-aarch64-linux-gnu
+  needs rpm rpmlint cpio mmdebstrap qemu-user binutils-aarch64-linux-gnu
   bash .ci/check-portable-packages.sh "$dist" "$release_build" "$release_build/linux-x86_64/vwc"
 }
 
 check_windows() {
-  install python3-pefile
+  needs python3-pefile
   /usr/bin/python3 .ci/check-windows-packages.py "$dist" "$release_build/windows-x86" "$release_build/windows-x64"
 }
 
