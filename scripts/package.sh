@@ -7,8 +7,9 @@
 # bytes, whoever builds them, on whatever file system, at whatever time.
 # The tar.gz and the ZIP take that time from SOURCE_DATE_EPOCH, never from
 # the files: a time read back can be shifted (libfaketime shifts what stat
-# returns).  dpkg-deb and rpmbuild read the files' times, and clamp them to
-# SOURCE_DATE_EPOCH.
+# returns).  dpkg-deb and rpmbuild read the files' times back and clamp
+# them to SOURCE_DATE_EPOCH: a time shifted later is mended, one shifted
+# earlier (faketime -f -400d) is not.
 #   usage: sh scripts/package.sh BUILD_DIR OUT_DIR
 set -eu
 [ $# -eq 2 ] || { echo "usage: sh scripts/package.sh BUILD_DIR OUT_DIR" >&2; exit 2; }
