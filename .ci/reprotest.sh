@@ -20,12 +20,13 @@ APT_CONFIG=$work/apt.conf sh scripts/install-deps.sh reprotest diffoscope-minima
 # The varied user builds as vwc-builder.
 id vwc-builder >/dev/null 2>&1 || useradd --create-home --shell /bin/sh vwc-builder
 # reprotest's sudo goes through this instead: run as root, it runs the
-# command as the user and group -u and -g name, through setpriv, or as root.  sudo would set
-# PATH to its secure_path, and the varied build, which runs through sudo for
-# the host name and again for the user, would never see the PATH variation.
-# The folder of reprotest's helpers (mkdir, fusermount and disorderfs as
-# that user) stays out of PATH: they are for its set-up steps, not the
-# build.  (reprotest 0.7.23 also passes -h localhost, which sudo 1.9 refuses.)
+# command as the user and group that -u and -g name, through setpriv, or as
+# root, and keeps PATH.  sudo would set PATH to its secure_path, and the
+# varied build, which runs through sudo for the host name and again for the
+# user, would never see the PATH variation.  The folder of reprotest's
+# helpers (mkdir, fusermount and disorderfs as that user) stays out of PATH:
+# they are for its set-up steps, not the build.  (reprotest 0.7.23 also
+# passes -h localhost, which sudo 1.9 refuses.)
 mkdir "$work/bin"
 cat > "$work/bin/sudo" <<'SHIM'
 #!/bin/bash
