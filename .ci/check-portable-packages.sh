@@ -3,13 +3,16 @@
 #   usage: bash .ci/check-portable-packages.sh DIST RELEASE_BUILD REFERENCE_VWC
 #   e.g.   bash .ci/check-portable-packages.sh dist build-release build/vwc
 # DIST holds the release; RELEASE_BUILD is the folder release.sh built it in,
-# whose compile flags show the stack protector; REFERENCE_VWC is a vwc
-# whose report on examples/counter.v the packaged ones must print.
+# which holds each portable program as linked, with its symbols;
+# REFERENCE_VWC is a vwc whose report on examples/counter.v the packaged ones
+# must print.
 #
 # Each tar.gz is one folder holding vwc, vwc.1, LICENSE, README, NOTICES and
 # counter.v.  Its vwc is for its machine, static and position-independent (no
 # program interpreter, no needed library), with its relocations read-only and
-# bound at start, and stripped.  The x86_64 one runs in an empty root and in a
+# bound at start, and stripped.  It is the program as linked, stripped as the
+# install strips it, and that program's main checks its stack canary.  The
+# x86_64 one runs in an empty root and in a
 # Debian 11 root, whose glibc is older than Debian 12's; the aarch64 one under
 # qemu with no C library given.  Each RPM holds the same vwc under /usr with
 # its man page, license, NOTICES and changelog, requires nothing but rpm's own
@@ -58,14 +61,21 @@ for machine in x86_64 aarch64; do
   grep -q GNU_RELRO <<<"$segments" && grep -q "BIND_NOW\|Flags: NOW" <<<"$dynamic" ||
     fail "$program: relocations not read-only or not bound at start"
   ! grep -qE " \.symtab | \.comment " <<<"$sections" || fail "$program is not stripped"
-  # vwc's own functions hold no arrays, so none needs a canary yet: what can
-  # be checked is that they were compiled to get one where they would.
-  for target in vwc vwc_scanner; do
-    grep -q -- "-fstack-protector-strong" "$release_build/portable-$machine/CMakeFiles/$target.dir/flags.make" ||
-      fail "portable-$machine: $target built without the stack protector"
-  done
+  # The stack protector, read from the program as linked, symbols and all:
+  # main, which holds the report's buffer, calls __stack_chk_fail when its
+  # canary is overwritten.  That the program holds __stack_chk_fail proves
+  # nothing: musl's own functions call it.  The packaged vwc must then be
+  # that very program, stripped as cmake --install --strip strips it
+  # (cmake/packaging.cmake), with the same tools.
+  built=$release_build/portable-$machine
+  tool() { sed -n "s/^CMAKE_$1:FILEPATH=//p" "$built/CMakeCache.txt"; }
+  "$(tool OBJDUMP)" --disassemble=main "$built/vwc" | grep -q "<__stack_chk_fail>" ||
+    fail "$built/vwc: main does not check a stack canary"
+  cp "$built/vwc" "$work/vwc-$machine"
+  "$(tool STRIP)" "$work/vwc-$machine" && "$(tool OBJCOPY)" --remove-section=.comment "$work/vwc-$machine"
+  cmp -s "$work/vwc-$machine" "$program" || fail "$program is not $built/vwc, stripped"
   [ "$(run_on "$machine" "$program")" = "$expected" ] || fail "$program: wrong report"
-  ok "$program: static-pie for $machine, RELRO bound at start, stack protector, stripped; its report is right"
+  ok "$program: static-pie for $machine, RELRO bound at start, stripped, the stack protector in main; its report is right"
 
   rpm=$dist/vwc-$version-1.$machine.rpm
   [ "$(rpm -qp --qf '%{ARCH}' "$rpm")" = "$machine" ] || fail "$rpm is not for $machine"

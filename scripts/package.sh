@@ -4,7 +4,12 @@
 # build's ZIP.  Each is made from `cmake --install` into a scratch folder by
 # a tool that stores files in name order, owned by root, with modes of their
 # own and the commit's time, so that two builds of one commit give the same
-# bytes, whoever builds them, on whatever file system.
+# bytes, whoever builds them, on whatever file system, at whatever time.
+# The tar.gz and the ZIP take that time from SOURCE_DATE_EPOCH, never from
+# the files: a time read back can be shifted (libfaketime shifts what stat
+# returns).  dpkg-deb and rpmbuild read the files' times back and clamp
+# them to SOURCE_DATE_EPOCH: a time shifted later is mended, one shifted
+# earlier (faketime -f -400d) is not.
 #   usage: sh scripts/package.sh BUILD_DIR OUT_DIR
 set -eu
 [ $# -eq 2 ] || { echo "usage: sh scripts/package.sh BUILD_DIR OUT_DIR" >&2; exit 2; }
@@ -53,22 +58,36 @@ for format in $formats; do
       ;;
     tgz)
       cmake --install "$build" --component portable --prefix "$stage/$folder" --strip > /dev/null
-      stamp "$stage/$folder"
-      tar --sort=name --owner=0 --group=0 --numeric-owner --mode=u=rwX,go=rX --format=gnu \
-          -C "$stage" -cf - "$folder" | gzip -9n > "$out/$folder.tar.gz"
+      tar --sort=name --owner=0 --group=0 --numeric-owner --mode=u=rwX,go=rX --mtime="@$SOURCE_DATE_EPOCH" \
+          --format=gnu -C "$stage" -cf - "$folder" | gzip -9n > "$out/$folder.tar.gz"
       made "$out/$folder.tar.gz"
       ;;
     zip)
-      # ZIP times are local: in UTC, the same everywhere.  -X stores no
-      # owner and no times beyond the entry's own.
+      # Python's zipfile, since Info-ZIP's zip reads each time from the
+      # file.  Each entry: its name, the commit's time in UTC (ZIP times are
+      # local), rw-r--r-- or rwxr-xr-x, deflated; no folders, owners or
+      # extra fields.
       cmake --install "$build" --prefix "$stage/$folder" --strip > /dev/null
-      stamp "$stage/$folder"
-      rm -f "$out/$folder.zip"
-      (cd "$stage" && find "$folder" -type f | LC_ALL=C sort | TZ=UTC0 zip -X -D -9 -q "$out/$folder.zip" -@)
+      (cd "$stage" && find "$folder" -type f | LC_ALL=C sort | /usr/bin/python3 -c '
+import os, sys, time, zipfile
+when = time.gmtime(int(os.environ["SOURCE_DATE_EPOCH"]))[:6]
+with zipfile.ZipFile(sys.argv[1], "w") as archive:
+    for name in sys.stdin.read().splitlines():
+        entry = zipfile.ZipInfo(name, when)
+        entry.create_system = 3  # Unix, whose modes these are
+        entry.external_attr = (0o100755 if os.stat(name).st_mode & 0o100 else 0o100644) << 16
+        with open(name, "rb") as file:
+            archive.writestr(entry, file.read(), zipfile.ZIP_DEFLATED, 9)
+' "$out/$folder.zip")
       made "$out/$folder.zip"
       ;;
     rpm)
-      (cd "$build" && cpack -G RPM > /dev/null)
+      # rpmbuild clamps each file's time to SOURCE_DATE_EPOCH, but keeps an
+      # older one, such as that of a LICENSE checked out before the commit
+      # was made: what cpack stages gets the commit's time first.
+      echo 'execute_process(COMMAND find "${CPACK_TEMPORARY_INSTALL_DIRECTORY}" -exec
+              touch -h -d "@$ENV{SOURCE_DATE_EPOCH}" {} + COMMAND_ERROR_IS_FATAL ANY)' > "$stage/stamp.cmake"
+      (cd "$build" && cpack -G RPM -D CPACK_PRE_BUILD_SCRIPTS="$stage/stamp.cmake" > /dev/null)
       for rpm in "$build"/vwc-*.rpm; do mv "$rpm" "$out/" && made "$out/${rpm##*/}"; done
       ;;
   esac
