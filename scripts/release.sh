@@ -24,10 +24,10 @@ umask 022
 # dpkg-shlibdeps (dpkg-dev) reads a package's library dependencies from the
 # symbols files of the libraries it links: for the arm64 package, those of
 # Debian's arm64 libraries, not of the cross compiler's copies
-# (libc6-arm64-cross).  rpmbuild comes with rpm, which cpack runs; zip makes
-# the ZIPs.  The bill of materials reads the exes' imports with pefile and
-# the RPMs with cpio.
-packages="dpkg-dev rpm zip mingw-w64 g++-aarch64-linux-gnu libc6:arm64 libstdc++6:arm64 musl-dev musl-dev:arm64
+# (libc6-arm64-cross).  rpmbuild comes with rpm, which cpack runs; Python
+# makes the ZIPs.  The bill of materials reads the exes' imports with pefile
+# and the RPMs with cpio.
+packages="dpkg-dev rpm mingw-w64 g++-aarch64-linux-gnu libc6:arm64 libstdc++6:arm64 musl-dev musl-dev:arm64
           python3 python3-pefile cpio"
 [ -z "${VWC_SIGNING_KEY:-}" ] || packages="$packages gpg"
 sh scripts/install-deps.sh $packages
