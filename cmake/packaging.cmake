@@ -92,6 +92,7 @@ elseif(NOT WIN32)
   configure_file(doc/control.in debian/control @ONLY)
   configure_file(doc/changelog debian/changelog COPYONLY)
   file(STRINGS doc/changelog changelog_head LIMIT_COUNT 1)
+  string(REPLACE "\\;" ";" changelog_head "${changelog_head}")  # as the file has it
   if(NOT changelog_head MATCHES "^vwc \\(${PROJECT_VERSION}\\) ")
     message(FATAL_ERROR "doc/changelog's first entry is not for vwc ${PROJECT_VERSION}: ${changelog_head}")
   endif()
