@@ -4,26 +4,51 @@
   usage: /usr/bin/python3 .ci/sbom/validate.py BILL
          /usr/bin/python3 .ci/sbom/validate.py --must-reject BILL
 
-The schema, with the SPDX and JSF schemas it refers to, is in schema/ beside
-this file; nothing is fetched.  Every format the schema names is checked, and
-a pattern's "$" matches only at the end, as in JavaScript.
+The schema, with the SPDX and JSF schemas it refers to, comes from the npm
+registry as CycloneDX's own JavaScript library ships it, pinned by the
+package's sum, and is kept in ~/.cache/vwc.  Every format the schema names is
+checked, and a pattern's "$" matches only at the end, as in JavaScript.
 
 With --must-reject, each broken copy of BILL in BROKEN below is validated in
 turn, and each must be rejected with an error at the place broken.
 """
+import base64
 import copy
 import datetime
+import hashlib
+import io
 import json
+import os
 import re
 import sys
+import tarfile
+import urllib.request
 from pathlib import Path
 
 import jsonschema
 from jsonschema import Draft7Validator, FormatChecker, RefResolver, validators
 from jsonschema.exceptions import ValidationError
 
-SCHEMAS = Path(__file__).resolve().parent / "schema"
+PACKAGE = "https://registry.npmjs.org/@cyclonedx/cyclonedx-library/-/cyclonedx-library-10.3.0.tgz"
+INTEGRITY = "sha512-RIT28sp1U0PCHaaeF3yNRwk6Jig/XJ8UsYAVOMYaHQ+0VVOvsjcp0PTWQFLUqJFF8XMud+Kdq6G+wtDAh+QJFA=="
+SCHEMA_FILES = ["bom-1.6.SNAPSHOT.schema.json", "spdx.SNAPSHOT.schema.json", "jsf-0.82.SNAPSHOT.schema.json"]
+SCHEMAS = Path(os.environ.get("XDG_CACHE_HOME", Path.home() / ".cache"), "vwc", "cyclonedx-library-10.3.0")
 BASE = "http://cyclonedx.org/schema/"
+
+
+def fetch_schemas():
+    """The package's schema files in SCHEMAS, downloaded once and checked against its pinned sum."""
+    if all((SCHEMAS / name).is_file() for name in SCHEMA_FILES):
+        return
+    package = urllib.request.urlopen(PACKAGE, timeout=60).read()
+    integrity = "sha512-" + base64.b64encode(hashlib.sha512(package).digest()).decode()
+    if integrity != INTEGRITY:
+        sys.exit(f"validate.py: {PACKAGE} is not the package pinned here ({integrity})")
+    SCHEMAS.mkdir(parents=True, exist_ok=True)
+    with tarfile.open(fileobj=io.BytesIO(package)) as tar:
+        for name in SCHEMA_FILES:
+            (SCHEMAS / f"{name}.part").write_bytes(tar.extractfile(f"package/res/schema/{name}").read())
+            (SCHEMAS / f"{name}.part").replace(SCHEMAS / name)
 RFC3339 = re.compile(r"(\d{4})-(\d\d)-(\d\d)[Tt](\d\d):(\d\d):(\d\d)(\.\d+)?([Zz]|[+-](\d\d):(\d\d))", re.ASCII)
 
 
@@ -72,7 +97,7 @@ def short(message):
 
 
 def refuse(url):
-    raise jsonschema.RefResolutionError(f"{url}: not in {SCHEMAS}, and nothing is fetched")
+    raise jsonschema.RefResolutionError(f"{url}: not one of the schema files, and nothing else is fetched")
 
 
 def formats_in(node):
@@ -88,7 +113,8 @@ def formats_in(node):
 
 def make_validator():
     """The validator, and the formats the schema names, each of which it checks."""
-    documents = {p.name: json.loads(p.read_text()) for p in sorted(SCHEMAS.glob("*.json"))}
+    fetch_schemas()
+    documents = {name: json.loads((SCHEMAS / name).read_text()) for name in SCHEMA_FILES}
     bom = documents["bom-1.6.SNAPSHOT.schema.json"]
     checker = FormatChecker(formats=())
     checker.checkers = dict(jsonschema.draft7_format_checker.checkers)
