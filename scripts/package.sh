@@ -32,7 +32,10 @@ umask 022
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 chmod 755 "$stage"
-stamp() { find "$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +; }
+# Gives everything under a folder the commit's time: here, and in cpack's
+# staging folder through its pre-build hook (stamp.cmake, below).
+echo 'find "$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +' > "$stage/stamp"
+stamp() { sh "$stage/stamp" "$1"; }
 # What was made, for the bill of materials (scripts/sbom.py).
 made() { echo "${1##*/}" >> "$build/packages"; echo "$1"; }
 : > "$build/packages"
@@ -85,8 +88,8 @@ with zipfile.ZipFile(sys.argv[1], "w") as archive:
       # rpmbuild clamps each file's time to SOURCE_DATE_EPOCH, but keeps an
       # older one, such as that of a LICENSE checked out before the commit
       # was made: what cpack stages gets the commit's time first.
-      echo 'execute_process(COMMAND find "${CPACK_TEMPORARY_INSTALL_DIRECTORY}" -exec
-              touch -h -d "@$ENV{SOURCE_DATE_EPOCH}" {} + COMMAND_ERROR_IS_FATAL ANY)' > "$stage/stamp.cmake"
+      echo "execute_process(COMMAND sh \"$stage/stamp\" \"\${CPACK_TEMPORARY_INSTALL_DIRECTORY}\"
+              COMMAND_ERROR_IS_FATAL ANY)" > "$stage/stamp.cmake"
       (cd "$build" && cpack -G RPM -D CPACK_PRE_BUILD_SCRIPTS="$stage/stamp.cmake" > /dev/null)
       for rpm in "$build"/vwc-*.rpm; do mv "$rpm" "$out/" && made "$out/${rpm##*/}"; done
       ;;
