@@ -13,10 +13,11 @@
 # bound at start, and stripped.  It is the program as linked, stripped as the
 # install strips it, and that program's main checks its stack canary.  The
 # x86_64 one runs in an empty root and in a Debian 11 root, whose glibc is
-# older than Debian 12's; the aarch64 one under qemu with no C library given.  Each RPM holds the same vwc under /usr with
-# its man page, license, NOTICES and changelog, requires nothing but rpm's own
-# features, and passes rpmlint with the project's settings; the x86_64 one
-# installs with rpm alone.
+# older than Debian 12's; the aarch64 one under qemu with no C library
+# given.  Each RPM holds the same vwc under /usr with its man page, license,
+# NOTICES and changelog, requires nothing but rpm's own features, and passes
+# rpmlint with the project's settings; the x86_64 one installs with rpm
+# alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dist=$1 release_build=$2 reference=$3
